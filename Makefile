@@ -1,0 +1,47 @@
+# The front door: `make test` installs what is missing, builds and runs the
+# suite three ways (warnings as errors, AddressSanitizer+UBSan, ThreadSanitizer).
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+CTEST   := ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
+export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
+
+.PHONY: all deps build test test-release test-asan test-tsan format clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+$(BUILD)/release/build.ninja: | deps
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+$(BUILD)/asan/build.ninja: | deps
+	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF
+$(BUILD)/tsan/build.ninja: | deps
+	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF
+
+build: $(BUILD)/release/build.ninja
+	cmake --build $(BUILD)/release -j $(JOBS)
+
+test: test-release test-asan test-tsan
+
+test-release: $(BUILD)/release/build.ninja
+	cmake --build $(BUILD)/release -j $(JOBS)
+	$(CTEST) --test-dir $(BUILD)/release
+
+test-asan: $(BUILD)/asan/build.ninja
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	$(CTEST) --test-dir $(BUILD)/asan
+
+test-tsan: $(BUILD)/tsan/build.ninja
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	$(CTEST) --test-dir $(BUILD)/tsan
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ovix/Export.hpp"
+#include "ovix/OvixAdInfo.hpp"
+#include "ovix/platform/Bundle.hpp"
+#include "ovix/platform/Geometry.hpp"
+
+namespace ovix {
+
+class OvixAds;
+
+// The host's way into the SDK: configuration, loading, rotation, binding,
+// click-through and impressions. Use the one shared instance.
+//
+// Host calls belong on the main thread unless a call says otherwise. Every
+// getter and setter may be called from any thread.
+class OVIX_EXPORT OvixManager {
+ public:
+  // The shared manager: made on first use (safe when threads race to it),
+  // never destroyed.
+  static OvixManager& shared();
+
+  // A manager of the host's own, configured from the device, the screen and
+  // the bundles as they are now. Most hosts use shared() instead.
+  OvixManager();
+  // The same, with `bundle` in place of the SDK's own bundle: its version and
+  // resources are the ones used.
+  explicit OvixManager(std::shared_ptr<const Bundle> bundle);
+  virtual ~OvixManager();
+  OvixManager(const OvixManager&) = delete;
+  OvixManager& operator=(const OvixManager&) = delete;
+
+  // Stores `isEnabled` in the log switch `ovix::logging`.
+  void log(bool isEnabled);
+
+  // Empties the inventory: no ads, no rotation, no sent impressions.
+  void clearAd();
+  // Adds records to the inventory; std::nullopt or an empty list does nothing.
+  void add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list);
+  // The next ad of slot `infeedId` in rotation, or null when the slot has none.
+  std::shared_ptr<OvixAdInfo> hasNextAd(const std::string& infeedId);
+
+  // True exactly when the device model is "iPad" and disableTablet() is true.
+  bool isDisableTablet() const;
+
+  // Configuration. Defaults: disableTablet true, adLabelString "PR", both
+  // rectangles zero, userAgent "", screenWidth from the main screen, version
+  // from the SDK bundle, bundleIdentifier from the host's main bundle.
+  std::shared_ptr<const Bundle> bundle() const;
+  void setBundle(std::shared_ptr<const Bundle> bundle);
+  // Virtual, so a subclass can decide.
+  virtual bool disableTablet() const;
+  void setDisableTablet(bool disableTablet);
+  Rect adFrameInDefaultCell() const;
+  void setAdFrameInDefaultCell(Rect frame);
+  std::string adLabelString() const;
+  void setAdLabelString(std::string text);
+  Rect imageViewRect() const;
+  void setImageViewRect(Rect rect);
+  // The ad server endpoint, fixed when the SDK is built.
+  const std::string& urlString() const { return urlString_; }
+  std::string bundleIdentifier() const;
+  void setBundleIdentifier(std::string identifier);
+  std::string version() const;
+  void setVersion(std::string version);
+  double screenWidth() const;
+  void setScreenWidth(double width);
+  std::string userAgent() const;
+  void setUserAgent(std::string userAgent);
+
+  // The inventory, for the SDK's own use; never null.
+  OvixAds* ovixAds() const { return ovixAds_.get(); }
+
+ private:
+  const std::string urlString_;
+  const std::unique_ptr<OvixAds> ovixAds_;
+
+  mutable std::mutex mutex_;
+  std::shared_ptr<const Bundle> bundle_;  // guarded by mutex_
+  bool disableTablet_ = true;             // guarded by mutex_
+  Rect adFrameInDefaultCell_;             // guarded by mutex_
+  std::string adLabelString_ = "PR";      // guarded by mutex_
+  Rect imageViewRect_;                    // guarded by mutex_
+  std::string bundleIdentifier_;          // guarded by mutex_
+  std::string version_;                   // guarded by mutex_
+  double screenWidth_ = 0;                // guarded by mutex_
+  std::string userAgent_;                 // guarded by mutex_
+};
+
+}  // namespace ovix

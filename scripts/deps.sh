@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and benchmarks with.
+# Idempotent: packages already present are skipped. Uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  # build and test
+  cmake ninja-build g++ make pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # network, JSON, identity
+  libcurl4-openssl-dev libssl-dev libsimdjson-dev nlohmann-json3-dev uuid-dev
+  # loopback HTTPS server for tests and tools
+  libcpp-httplib-dev zlib1g-dev libbrotli-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,76 @@
+#include "ovix/OvixManager.hpp"
+
+#include "common/Log.hpp"
+#include "model/OvixAds.hpp"
+#include "ovix/platform/Device.hpp"
+
+namespace ovix {
+
+OvixManager& OvixManager::shared() {
+  static OvixManager* const instance = new OvixManager;  // lives as long as the process
+  return *instance;
+}
+
+OvixManager::OvixManager() : OvixManager(Bundle::sdk()) {}
+
+OvixManager::OvixManager(std::shared_ptr<const Bundle> bundle)
+    : urlString_(std::string(OVIX_AD_SERVER_URL) + "/ad/v2.ios"),
+      ovixAds_(std::make_unique<OvixAds>()) {
+  screenWidth_ = device::mainScreenBounds().size.width;
+  bundle_ = bundle ? std::move(bundle) : Bundle::sdk();
+  bundleIdentifier_ = Bundle::mainBundleIdentifier();
+  if (const auto* value = bundle_->objectForInfoDictionaryKey("CFBundleShortVersionString")) {
+    if (const auto* text = std::get_if<std::string>(value)) version_ = *text;
+  }
+}
+
+OvixManager::~OvixManager() = default;
+
+void OvixManager::log(bool isEnabled) { logging.store(isEnabled, std::memory_order_relaxed); }
+
+void OvixManager::clearAd() { ovixAds_->clear(); }
+
+void OvixManager::add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list) {
+  ovixAds_->add(list);
+}
+
+std::shared_ptr<OvixAdInfo> OvixManager::hasNextAd(const std::string& infeedId) {
+  return ovixAds_->hasNextAd(infeedId);
+}
+
+bool OvixManager::isDisableTablet() const { return device::model() == "iPad" && disableTablet(); }
+
+#define OVIX_GUARDED_GET(type, name, field) \
+  type OvixManager::name() const {          \
+    std::lock_guard lock(mutex_);           \
+    return field;                           \
+  }
+#define OVIX_GUARDED_SET(type, name, field) \
+  void OvixManager::name(type value) {      \
+    std::lock_guard lock(mutex_);           \
+    field = std::move(value);               \
+  }
+
+OVIX_GUARDED_GET(std::shared_ptr<const Bundle>, bundle, bundle_)
+OVIX_GUARDED_SET(std::shared_ptr<const Bundle>, setBundle, bundle_)
+OVIX_GUARDED_GET(bool, disableTablet, disableTablet_)
+OVIX_GUARDED_SET(bool, setDisableTablet, disableTablet_)
+OVIX_GUARDED_GET(Rect, adFrameInDefaultCell, adFrameInDefaultCell_)
+OVIX_GUARDED_SET(Rect, setAdFrameInDefaultCell, adFrameInDefaultCell_)
+OVIX_GUARDED_GET(std::string, adLabelString, adLabelString_)
+OVIX_GUARDED_SET(std::string, setAdLabelString, adLabelString_)
+OVIX_GUARDED_GET(Rect, imageViewRect, imageViewRect_)
+OVIX_GUARDED_SET(Rect, setImageViewRect, imageViewRect_)
+OVIX_GUARDED_GET(std::string, bundleIdentifier, bundleIdentifier_)
+OVIX_GUARDED_SET(std::string, setBundleIdentifier, bundleIdentifier_)
+OVIX_GUARDED_GET(std::string, version, version_)
+OVIX_GUARDED_SET(std::string, setVersion, version_)
+OVIX_GUARDED_GET(double, screenWidth, screenWidth_)
+OVIX_GUARDED_SET(double, setScreenWidth, screenWidth_)
+OVIX_GUARDED_GET(std::string, userAgent, userAgent_)
+OVIX_GUARDED_SET(std::string, setUserAgent, userAgent_)
+
+#undef OVIX_GUARDED_GET
+#undef OVIX_GUARDED_SET
+
+}  // namespace ovix

@@ -1,0 +1,89 @@
+#include "OvixAds.hpp"
+
+#include <algorithm>
+
+namespace ovix {
+
+void OvixAds::add(const std::optional<List>& list) {
+  if (!list || list->empty()) return;
+  std::lock_guard lock(mutex_);
+  if (!ads_) {
+    List stored;
+    List queued;
+    stored.reserve(list->size());
+    queued.reserve(list->size());
+    for (const Record& record : *list) {
+      if (!record) continue;
+      stored.push_back(record->copy());
+      queued.push_back(stored.back()->copy());
+    }
+    if (stored.empty()) return;
+    ads_ = std::move(stored);
+    adsMirror_ = std::move(queued);
+    return;
+  }
+  for (const Record& record : *list) {
+    if (!record) continue;
+    ads_->push_back(record);
+    if (adsMirror_) adsMirror_->push_back(record);
+  }
+}
+
+OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
+  std::lock_guard lock(mutex_);
+  if (!adsMirror_) return nullptr;
+  auto ofSlot = [&](const Record& record) { return record->infeedId() == infeedId; };
+  const auto found = std::find_if(adsMirror_->begin(), adsMirror_->end(), ofSlot);
+  if (found == adsMirror_->end()) return nullptr;
+  Record next = *found;
+  adsMirror_->erase(found);
+  if (std::none_of(adsMirror_->begin(), adsMirror_->end(), ofSlot)) restore(infeedId);
+  return next;
+}
+
+void OvixAds::restore(const std::string& infeedId) {
+  if (!ads_ || !adsMirror_) return;
+  for (const Record& record : *ads_) {
+    if (record->infeedId() == infeedId) adsMirror_->push_back(record->copy());
+  }
+}
+
+void OvixAds::clear() {
+  std::lock_guard lock(mutex_);
+  ads_.reset();
+  adsMirror_.reset();
+  impressed_.clear();
+}
+
+OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
+  std::lock_guard lock(mutex_);
+  if (!ads_) return nullptr;
+  if (std::find(impressed_.begin(), impressed_.end(), uuid) != impressed_.end()) return nullptr;
+  const auto found = std::find_if(ads_->begin(), ads_->end(),
+                                  [&](const Record& record) { return record->uuid() == uuid; });
+  if (found == ads_->end()) return nullptr;
+  impressed_.push_back(uuid);
+  return *found;
+}
+
+void OvixAds::appendImpressed(std::string uuid) {
+  std::lock_guard lock(mutex_);
+  impressed_.push_back(std::move(uuid));
+}
+
+std::optional<OvixAds::List> OvixAds::ads() const {
+  std::lock_guard lock(mutex_);
+  return ads_;
+}
+
+std::optional<OvixAds::List> OvixAds::adsMirror() const {
+  std::lock_guard lock(mutex_);
+  return adsMirror_;
+}
+
+std::vector<std::string> OvixAds::impressed() const {
+  std::lock_guard lock(mutex_);
+  return impressed_;
+}
+
+}  // namespace ovix

@@ -1,0 +1,101 @@
+#include "ovix/platform/Dispatch.hpp"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+#include "MainQueue.hpp"
+#include "ThreadPool.hpp"
+
+namespace ovix::dispatch {
+namespace {
+
+MainQueue& theMainQueue() {
+  static MainQueue* queue = new MainQueue;  // outlives every thread that may post to it
+  return *queue;
+}
+
+std::shared_ptr<Queue> mainQueueHandle() {
+  static const std::shared_ptr<Queue> handle(&theMainQueue(), [](Queue*) {});
+  return handle;
+}
+
+std::atomic<std::thread::id> hostMainThread{};
+
+thread_local std::shared_ptr<Queue> runningSerialQueue;
+
+// Runs its tasks one after another on the global queue.
+class SerialQueue final : public Queue, public std::enable_shared_from_this<SerialQueue> {
+ public:
+  void async(Task task) override {
+    bool start = false;
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+      start = !running_;
+      running_ = true;
+    }
+    if (start) globalQueue().async([self = shared_from_this()] { self->runAll(); });
+  }
+
+ private:
+  void runAll() {
+    runningSerialQueue = shared_from_this();
+    for (;;) {
+      Task task;
+      {
+        std::lock_guard lock(mutex_);
+        if (tasks_.empty()) {
+          running_ = false;
+          break;
+        }
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+    }
+    runningSerialQueue.reset();
+  }
+
+  std::mutex mutex_;
+  std::deque<Task> tasks_;  // guarded by mutex_
+  bool running_ = false;    // guarded by mutex_
+};
+
+}  // namespace
+
+Queue& mainQueue() { return theMainQueue(); }
+
+Queue& globalQueue() {
+  static ThreadPool pool(std::max(4u, std::thread::hardware_concurrency()));
+  return pool;
+}
+
+std::shared_ptr<Queue> makeSerialQueue() { return std::make_shared<SerialQueue>(); }
+
+std::shared_ptr<Queue> currentQueue() {
+  if (isMainThread()) return mainQueueHandle();
+  return runningSerialQueue;
+}
+
+bool isMainThread() {
+  const std::thread::id named = hostMainThread.load(std::memory_order_relaxed);
+  if (named != std::thread::id()) return named == std::this_thread::get_id();
+  return ::syscall(SYS_gettid) == ::getpid();
+}
+
+void setMainThread(std::thread::id id) { hostMainThread.store(id, std::memory_order_relaxed); }
+
+std::size_t drainMainQueue() { return theMainQueue().drain(); }
+
+bool runMainQueueUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  return theMainQueue().runUntil(done, timeout);
+}
+
+void setMainExecutor(Executor executor) { theMainQueue().setExecutor(std::move(executor)); }
+
+}  // namespace ovix::dispatch

@@ -1,0 +1,81 @@
+#include "ovix/platform/Dispatch.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <vector>
+
+namespace ovix::dispatch {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(DispatchTest, MainQueueRunsOnTheMainThreadInOrderWhenTheHostDrivesIt) {
+  ASSERT_TRUE(isMainThread());
+  std::vector<int> order;
+  std::atomic<bool> fromWorker{false};
+  std::promise<void> drained;
+  mainQueue().async([&] { order.push_back(1); });
+  globalQueue().async([&, go = drained.get_future().share()] {
+    go.wait();
+    fromWorker = !isMainThread() && !currentQueue();
+    mainQueue().async([&] { order.push_back(3); });
+  });
+  mainQueue().async([&] { order.push_back(2); });
+  EXPECT_EQ(drainMainQueue(), 2u);
+  drained.set_value();
+  EXPECT_TRUE(runMainQueueUntil([&] { return order.size() == 3; }, 10s));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(fromWorker);
+}
+
+TEST(DispatchTest, RunUntilGivesUpAtTheTimeOut) {
+  EXPECT_FALSE(runMainQueueUntil([] { return false; }, 20ms));
+}
+
+TEST(DispatchTest, HostExecutorReceivesQueuedAndLaterTasks) {
+  mainQueue().async([] {});
+  std::vector<Task> handedOver;
+  std::mutex mutex;
+  setMainExecutor([&](Task task) {
+    std::lock_guard lock(mutex);
+    handedOver.push_back(std::move(task));
+  });
+  std::promise<void> posted;
+  globalQueue().async([&] {
+    mainQueue().async([] {});
+    posted.set_value();
+  });
+  posted.get_future().wait();
+  setMainExecutor(nullptr);
+  EXPECT_EQ(handedOver.size(), 2u);
+  EXPECT_EQ(drainMainQueue(), 0u);
+}
+
+TEST(DispatchTest, SerialQueueRunsOneTaskAtATimeInOrderAndIsCurrentInsideThem) {
+  auto queue = makeSerialQueue();
+  std::vector<int> order;  // touched only by the queue's tasks
+  std::atomic<int> running{0};
+  std::atomic<bool> overlapped{false};
+  std::atomic<bool> currentSeen{true};
+  std::promise<void> finished;
+  for (int i = 0; i < 100; ++i) {
+    queue->async([&, i] {
+      if (running.fetch_add(1) != 0) overlapped = true;
+      if (currentQueue() != queue) currentSeen = false;
+      order.push_back(i);
+      running.fetch_sub(1);
+      if (i == 99) finished.set_value();
+    });
+  }
+  finished.get_future().wait();
+  EXPECT_FALSE(overlapped);
+  EXPECT_TRUE(currentSeen);
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+}
+
+}  // namespace
+}  // namespace ovix::dispatch
