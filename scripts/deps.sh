@@ -11,6 +11,8 @@ packages=(
   libcurl4-openssl-dev libssl-dev libsimdjson-dev nlohmann-json3-dev uuid-dev
   # loopback HTTPS server for tests and tools
   libcpp-httplib-dev zlib1g-dev libbrotli-dev
+  # images, drawing and text
+  libcairo2-dev libpng-dev libjpeg62-turbo-dev libgif-dev libwebp-dev libutf8proc-dev
 )
 
 missing=()
