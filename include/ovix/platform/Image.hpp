@@ -42,6 +42,7 @@ class OVIX_EXPORT Image {
   // file or no codec accepts it. Any thread.
   static std::shared_ptr<const Image> named(const std::string& name, const Bundle& bundle);
 
+  // For fromPixels, which checks the arguments.
   Image(Private, int width, int height, std::vector<std::uint32_t> pixels);
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Codecs.hpp"
@@ -17,6 +18,7 @@ struct Input {
 
 int readInput(GifFileType* gif, GifByteType* out, int length) {
   auto* input = static_cast<Input*>(gif->UserData);
+  if (length <= 0) return 0;
   const std::size_t count = std::min(input->remaining, static_cast<std::size_t>(length));
   std::memcpy(out, input->next, count);
   input->next += count;

@@ -9,17 +9,22 @@
 #include <webp/mux.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstdlib>
 #include <stdexcept>
 
 namespace ovix::test {
 namespace {
 
-void appendPng(png_structp png, png_bytep data, std::size_t length) {
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
+void require(bool ok, const char* what) {
+  if (!ok) throw std::runtime_error(what);
+}
+
+std::vector<std::uint8_t> flat(const RgbaImage& image, int channels = 4) {
+  std::vector<std::uint8_t> bytes;
+  for (const Rgba8& p : image.pixels) bytes.insert(bytes.end(), p.begin(), p.begin() + channels);
+  return bytes;
 }
 
 int appendGif(GifFileType* gif, const GifByteType* data, int length) {
@@ -28,21 +33,10 @@ int appendGif(GifFileType* gif, const GifByteType* data, int length) {
   return length;
 }
 
-std::vector<std::uint8_t> flatRgba(const RgbaImage& image) {
-  std::vector<std::uint8_t> bytes;
-  for (const Rgba8& p : image.pixels) bytes.insert(bytes.end(), p.begin(), p.end());
-  return bytes;
-}
-
-Bytes fromWebp(std::uint8_t* data, std::size_t size) {
-  Bytes bytes(data, data + size);
-  WebPFree(data);
-  if (bytes.empty()) throw std::runtime_error("WebP encoding failed");
-  return bytes;
-}
-
-void putBigEndian32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+void put(Bytes& bytes, std::size_t at, std::uint32_t value, int size, bool bigEndian) {
+  for (int i = 0; i < size; ++i) {
+    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * (bigEndian ? size - 1 - i : i)));
+  }
 }
 
 }  // namespace
@@ -51,103 +45,48 @@ RgbaImage::RgbaImage(int width, int height, Rgba8 fill)
     : width(width), height(height), pixels(static_cast<std::size_t>(width) * height, fill) {}
 
 std::uint32_t expectedArgb(Rgba8 c) {
-  const auto times = [&](int channel) {
-    return static_cast<std::uint32_t>(std::lround(c[channel] * c[3] / 255.0));
+  const auto times = [&](int i) {
+    return static_cast<std::uint32_t>(std::lround(c[i] * c[3] / 255.0));
   };
   return std::uint32_t{c[3]} << 24 | times(0) << 16 | times(1) << 8 | times(2);
 }
 
-namespace {
-
-// What libpng is to write; it stays in the caller's frame while libpng runs.
-struct PngPlan {
-  png_uint_32 width = 0;
-  png_uint_32 height = 0;
-  int colorType = PNG_COLOR_TYPE_RGBA;
-  int depth = 8;
-  int interlace = PNG_INTERLACE_NONE;
-  std::vector<png_color> palette;
-  std::vector<png_byte> paletteAlpha;
-  std::vector<std::vector<png_byte>> rows;
-  std::vector<png_bytep> rowPointers;
-};
-
-void writePng(PngPlan& plan, Bytes& out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) std::abort();  // libpng has printed why
-  png_set_write_fn(png, &out, &appendPng, nullptr);
-  png_set_IHDR(png, info, plan.width, plan.height, plan.depth, plan.colorType, plan.interlace,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (plan.colorType == PNG_COLOR_TYPE_PALETTE) {
-    png_set_PLTE(png, info, plan.palette.data(), static_cast<int>(plan.palette.size()));
-    png_set_tRNS(png, info, plan.paletteAlpha.data(), static_cast<int>(plan.paletteAlpha.size()),
-                 nullptr);
-  }
-  png_write_info(png, info);
-  png_write_image(png, plan.rowPointers.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-}
-
-// The index of `p` in the plan's palette, added when new.
-png_byte paletteIndex(PngPlan& plan, const Rgba8& p) {
-  for (std::size_t i = 0; i < plan.palette.size(); ++i) {
-    const png_color& c = plan.palette[i];
-    if (c.red == p[0] && c.green == p[1] && c.blue == p[2] && plan.paletteAlpha[i] == p[3]) {
-      return static_cast<png_byte>(i);
-    }
-  }
-  plan.palette.push_back({p[0], p[1], p[2]});
-  plan.paletteAlpha.push_back(p[3]);
-  return static_cast<png_byte>(plan.palette.size() - 1);
-}
-
-}  // namespace
-
 Bytes encodePng(const RgbaImage& image, PngLayout layout) {
-  PngPlan plan;
-  plan.width = static_cast<png_uint_32>(image.width);
-  plan.height = static_cast<png_uint_32>(image.height);
-  if (layout == PngLayout::gray) plan.colorType = PNG_COLOR_TYPE_GRAY;
-  if (layout == PngLayout::palette) plan.colorType = PNG_COLOR_TYPE_PALETTE;
-  if (layout == PngLayout::rgba16) plan.depth = 16;
-  if (layout == PngLayout::adam7) plan.interlace = PNG_INTERLACE_ADAM7;
-  plan.rows.resize(static_cast<std::size_t>(image.height));
-  for (int y = 0; y < image.height; ++y) {
-    auto& row = plan.rows[y];
-    for (int x = 0; x < image.width; ++x) {
-      const Rgba8& p = image.at(x, y);
-      if (layout == PngLayout::gray) {
-        row.push_back(p[0]);
-      } else if (layout == PngLayout::palette) {
-        row.push_back(paletteIndex(plan, p));
-      } else if (layout == PngLayout::rgba16) {
-        for (std::uint8_t c : p) row.insert(row.end(), {c, c});  // c * 257
-      } else {
-        row.insert(row.end(), p.begin(), p.end());
-      }
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width);
+  png.height = static_cast<png_uint_32>(image.height);
+  png.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint8_t> samples = flat(image);
+  std::vector<Rgba8> colormap;
+  if (layout == PngLayout::gray) {
+    png.format = PNG_FORMAT_GRAY;
+    samples = flat(image, 1);
+  } else if (layout == PngLayout::palette) {
+    png.format = PNG_FORMAT_RGBA_COLORMAP;
+    samples.clear();
+    for (const Rgba8& p : image.pixels) {
+      const auto found = std::find(colormap.begin(), colormap.end(), p);
+      samples.push_back(static_cast<std::uint8_t>(found - colormap.begin()));
+      if (found == colormap.end()) colormap.push_back(p);
     }
-    plan.rowPointers.push_back(row.data());
+    png.colormap_entries = static_cast<png_uint_32>(colormap.size());
   }
-  Bytes out;
-  writePng(plan, out);
+  png_alloc_size_t size = 0;
+  png_image_write_get_memory_size(png, size, 0, samples.data(), 0, colormap.data());
+  Bytes out(size);
+  require(png_image_write_to_memory(&png, out.data(), &size, 0, samples.data(), 0, colormap.data()),
+          png.message);
+  out.resize(size);
   return out;
 }
 
 Bytes encodeJpeg(const RgbaImage& image, JpegLayout layout) {
   const bool cmyk = layout == JpegLayout::cmyk;
-  std::vector<std::uint8_t> samples;
-  for (const Rgba8& p : image.pixels) {
-    if (cmyk) {
-      // Adobe's inverted inks: 255 - ink, with no black ink.
-      samples.insert(samples.end(), {p[0], p[1], p[2], 255});
-    } else {
-      samples.insert(samples.end(), {p[0], p[1], p[2]});
-    }
+  std::vector<std::uint8_t> samples = flat(image, cmyk ? 4 : 3);
+  if (cmyk) {
+    for (std::size_t i = 3; i < samples.size(); i += 4) samples[i] = 255;  // no black ink
   }
-  const int components = cmyk ? 4 : 3;
-
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);  // exits the process on error
@@ -157,15 +96,15 @@ Bytes encodeJpeg(const RgbaImage& image, JpegLayout layout) {
   jpeg_mem_dest(&info, &buffer, &size);
   info.image_width = static_cast<JDIMENSION>(image.width);
   info.image_height = static_cast<JDIMENSION>(image.height);
-  info.input_components = components;
+  info.input_components = cmyk ? 4 : 3;
   info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 95, TRUE);
   if (layout == JpegLayout::progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
-    JSAMPROW row =
-        samples.data() + static_cast<std::size_t>(info.next_scanline) * image.width * components;
+    JSAMPROW row = samples.data() + std::size_t{info.next_scanline} * image.width *
+                                        static_cast<std::size_t>(info.input_components);
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);
@@ -175,16 +114,14 @@ Bytes encodeJpeg(const RgbaImage& image, JpegLayout layout) {
   return out;
 }
 
-Bytes encodeGif(int screenWidth, int screenHeight,
-                const std::vector<std::array<std::uint8_t, 3>>& palette,
+Bytes encodeGif(int width, int height, const GifPalette& palette,
                 const std::vector<GifFrame>& frames) {
   Bytes out;
-  int error = 0;
-  GifFileType* gif = EGifOpen(&out, &appendGif, &error);
+  GifFileType* gif = EGifOpen(&out, &appendGif, nullptr);
   std::vector<GifColorType> colors;
   for (const auto& c : palette) colors.push_back({c[0], c[1], c[2]});
   ColorMapObject* map = GifMakeMapObject(static_cast<int>(colors.size()), colors.data());
-  bool ok = gif && map && EGifPutScreenDesc(gif, screenWidth, screenHeight, 8, 0, map) == GIF_OK;
+  bool ok = gif && map && EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
   GifFreeMapObject(map);
   for (const GifFrame& frame : frames) {
     if (frame.transparentIndex >= 0) {
@@ -196,82 +133,74 @@ Bytes encodeGif(int screenWidth, int screenHeight,
     }
     ok = ok && EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height,
                                 frame.interlaced, nullptr) == GIF_OK;
-    std::vector<int> order;
-    for (int pass = 0, y = 0; pass < (frame.interlaced ? 4 : 1); ++pass) {
-      constexpr int kStart[] = {0, 4, 2, 1};
-      constexpr int kStep[] = {8, 8, 4, 2};
-      const int start = frame.interlaced ? kStart[pass] : 0;
-      const int step = frame.interlaced ? kStep[pass] : 1;
-      for (y = start; y < frame.height; y += step) order.push_back(y);
-    }
-    for (int y : order) {
-      auto* line = const_cast<GifPixelType*>(frame.indices.data() + y * frame.width);
-      ok = ok && EGifPutLine(gif, line, frame.width) == GIF_OK;
+    // Interlaced rows go in four passes: every 8th from 0, every 8th from 4,
+    // every 4th from 2, every 2nd from 1.
+    const int passes = frame.interlaced ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+      const int start = frame.interlaced ? std::array{0, 4, 2, 1}[pass] : 0;
+      const int step = frame.interlaced ? std::array{8, 8, 4, 2}[pass] : 1;
+      for (int y = start; y < frame.height; y += step) {
+        auto* line = const_cast<GifPixelType*>(&frame.indices[std::size_t(y) * frame.width]);
+        ok = ok && EGifPutLine(gif, line, frame.width) == GIF_OK;
+      }
     }
   }
-  ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
-  if (!ok) throw std::runtime_error("GIF encoding failed");
+  require(EGifCloseFile(gif, nullptr) == GIF_OK && ok, "GIF encoding failed");
   return out;
 }
 
-Bytes encodeWebp(const RgbaImage& image) {
+Bytes encodeWebp(const RgbaImage& image, bool lossless) {
   std::uint8_t* data = nullptr;
-  const auto rgba = flatRgba(image);
+  const auto rgba = flat(image);
   const std::size_t size =
-      WebPEncodeRGBA(rgba.data(), image.width, image.height, image.width * 4, 95, &data);
-  return fromWebp(data, size);
-}
-
-Bytes encodeWebpLossless(const RgbaImage& image) {
-  std::uint8_t* data = nullptr;
-  const auto rgba = flatRgba(image);
-  const std::size_t size =
-      WebPEncodeLosslessRGBA(rgba.data(), image.width, image.height, image.width * 4, &data);
-  return fromWebp(data, size);
+      lossless
+          ? WebPEncodeLosslessRGBA(rgba.data(), image.width, image.height, image.width * 4, &data)
+          : WebPEncodeRGBA(rgba.data(), image.width, image.height, image.width * 4, 95, &data);
+  Bytes out(data, data + size);
+  WebPFree(data);
+  require(size > 0, "WebP encoding failed");
+  return out;
 }
 
 Bytes encodeAnimatedWebp(const std::vector<RgbaImage>& frames) {
-  WebPAnimEncoderOptions options;
-  WebPAnimEncoderOptionsInit(&options);
-  WebPAnimEncoder* encoder = WebPAnimEncoderNew(frames[0].width, frames[0].height, &options);
+  WebPAnimEncoder* encoder = WebPAnimEncoderNew(frames[0].width, frames[0].height, nullptr);
   WebPConfig config;
-  WebPConfigInit(&config);
+  bool ok = encoder && WebPConfigInit(&config);
   config.lossless = 1;
   int timestamp = 0;
-  bool ok = encoder != nullptr;
   for (const RgbaImage& frame : frames) {
     WebPPicture picture;
-    WebPPictureInit(&picture);
+    ok = ok && WebPPictureInit(&picture);
     picture.use_argb = 1;
     picture.width = frame.width;
     picture.height = frame.height;
-    const auto rgba = flatRgba(frame);
-    ok = ok && WebPPictureImportRGBA(&picture, rgba.data(), frame.width * 4) &&
-         WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
+    ok = ok && WebPPictureImportRGBA(&picture, flat(frame).data(), frame.width * 4) &&
+         WebPAnimEncoderAdd(encoder, &picture, timestamp += 100, &config);
     WebPPictureFree(&picture);
-    timestamp += 100;
   }
   WebPData data;
   WebPDataInit(&data);
-  ok = ok && WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr) &&
+  ok = ok && WebPAnimEncoderAdd(encoder, nullptr, timestamp + 100, nullptr) &&
        WebPAnimEncoderAssemble(encoder, &data);
   Bytes out(data.bytes, data.bytes + data.size);
   WebPDataClear(&data);
   WebPAnimEncoderDelete(encoder);
-  if (!ok) throw std::runtime_error("animated WebP encoding failed");
+  require(ok, "animated WebP encoding failed");
   return out;
 }
 
-Bytes withPngSize(Bytes png, std::uint32_t width, std::uint32_t height) {
-  // Signature (8), IHDR length (4) and type (4), then width and height; the
-  // chunk's CRC covers type and data, 17 bytes.
-  putBigEndian32(png, 16, width);
-  putBigEndian32(png, 20, height);
-  putBigEndian32(png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)));
-  return png;
+std::size_t gifImageDescriptor(const Bytes& gif) {
+  std::size_t at = 13;  // header and logical screen descriptor
+  if (gif[10] & 0x80) at += 3u << ((gif[10] & 7) + 1);
+  while (gif[at] == 0x21) {  // an extension: label, then sub-blocks up to an empty one
+    for (at += 2; gif[at] != 0; at += gif[at] + 1) {
+    }
+    ++at;
+  }
+  return at;
 }
 
-std::size_t jpegMarkerOffset(const Bytes& jpeg, std::uint8_t code) {
+std::size_t jpegMarker(const Bytes& jpeg, std::uint8_t code) {
   for (std::size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xff;) {
     if (jpeg[at + 1] == code) return at;
     at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
@@ -279,52 +208,27 @@ std::size_t jpegMarkerOffset(const Bytes& jpeg, std::uint8_t code) {
   return 0;
 }
 
-Bytes withJpegSize(Bytes jpeg, std::uint16_t width, std::uint16_t height) {
-  // Marker (2), length (2), precision (1), then height and width.
-  const std::size_t frame = jpegMarkerOffset(jpeg, 0xc0);
-  if (frame == 0) throw std::runtime_error("no baseline frame header");
-  jpeg[frame + 5] = height >> 8;
-  jpeg[frame + 6] = height & 0xff;
-  jpeg[frame + 7] = width >> 8;
-  jpeg[frame + 8] = width & 0xff;
-  return jpeg;
-}
-
-std::size_t gifImageDescriptorOffset(const Bytes& gif) {
-  std::size_t at = 13;  // header and logical screen descriptor
-  if (gif[10] & 0x80) at += 3u << ((gif[10] & 7) + 1);
-  while (gif[at] == 0x21) {  // extensions: label, then sub-blocks up to an empty one
-    at += 2;
-    while (gif[at] != 0) at += gif[at] + 1;
-    ++at;
+Bytes withSize(Bytes image, std::uint32_t width, std::uint32_t height) {
+  if (image[0] == 0x89) {  // PNG: IHDR's data follows the signature and chunk header
+    put(image, 16, width, 4, true);
+    put(image, 20, height, 4, true);
+    put(image, 29, static_cast<std::uint32_t>(crc32(0, image.data() + 12, 17)), 4, true);
+  } else if (image[0] == 0xff) {  // JPEG: a baseline frame header
+    const std::size_t frame = jpegMarker(image, 0xc0);
+    put(image, frame + 5, height, 2, true);
+    put(image, frame + 7, width, 2, true);
+  } else if (image[0] == 'G') {  // GIF: the logical screen and the first frame
+    const std::size_t frame = gifImageDescriptor(image);
+    for (std::size_t at : {std::size_t{6}, frame + 5}) {
+      put(image, at, width, 2, false);
+      put(image, at + 2, height, 2, false);
+    }
+  } else {  // lossless WebP: 14 bits each of width - 1 and height - 1 after 0x2f
+    require(image[15] == 'L' && width <= 16384 && height <= 16384, "not a lossless WebP size");
+    const std::uint32_t flags = image[24] & 0xf0;
+    put(image, 21, (width - 1) | (height - 1) << 14 | flags << 24, 4, false);
   }
-  return at;
-}
-
-Bytes withGifSize(Bytes gif, std::uint16_t width, std::uint16_t height) {
-  const auto put = [&](std::size_t at, std::uint16_t value) {
-    gif[at] = value & 0xff;
-    gif[at + 1] = value >> 8;
-  };
-  put(6, width);
-  put(8, height);
-  const std::size_t descriptor = gifImageDescriptorOffset(gif);
-  put(descriptor + 5, width);
-  put(descriptor + 7, height);
-  return gif;
-}
-
-Bytes withWebpLosslessSize(Bytes webp, int width, int height) {
-  // "RIFF" size "WEBP" "VP8L" size, the signature byte 0x2f, then 14 bits of
-  // width - 1, 14 of height - 1, the alpha hint and a 3-bit version.
-  if (webp.size() < 25 || webp[12] != 'V' || webp[15] != 'L') {
-    throw std::runtime_error("not a simple lossless WebP");
-  }
-  std::uint32_t bits = webp[21] | webp[22] << 8 | webp[23] << 16 | std::uint32_t{webp[24]} << 24;
-  bits = (bits & 0xf0000000u) | static_cast<std::uint32_t>(width - 1) |
-         static_cast<std::uint32_t>(height - 1) << 14;
-  for (int i = 0; i < 4; ++i) webp[21 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  return webp;
+  return image;
 }
 
 }  // namespace ovix::test

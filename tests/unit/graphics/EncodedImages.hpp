@@ -19,16 +19,16 @@ struct RgbaImage {
 
   RgbaImage(int width, int height, Rgba8 fill = {0, 0, 0, 255});
   Rgba8& at(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
-  const Rgba8& at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
 // The premultiplied 0xAARRGGBB word a decoder should give for `c`.
 std::uint32_t expectedArgb(Rgba8 c);
 
-enum class PngLayout { rgba, gray, palette, rgba16, adam7 };
-// Gray takes each pixel's red; the palette layout stores alpha in tRNS.
+// Gray keeps each pixel's red; palette stores alpha in a tRNS chunk.
+enum class PngLayout { rgba, gray, palette };
 Bytes encodePng(const RgbaImage& image, PngLayout layout = PngLayout::rgba);
 
+// CMYK is written with Adobe's inverted inks, as Adobe's applications do.
 enum class JpegLayout { baseline, progressive, cmyk };
 Bytes encodeJpeg(const RgbaImage& image, JpegLayout layout = JpegLayout::baseline);
 
@@ -41,24 +41,19 @@ struct GifFrame {
   bool interlaced = false;
   int transparentIndex = -1;
 };
-// Frames share one global palette of a power-of-two size (2 to 256).
-Bytes encodeGif(int screenWidth, int screenHeight,
-                const std::vector<std::array<std::uint8_t, 3>>& palette,
+using GifPalette = std::vector<std::array<std::uint8_t, 3>>;  // 2, 4, ... 256 colours
+Bytes encodeGif(int width, int height, const GifPalette& palette,
                 const std::vector<GifFrame>& frames);
 
-Bytes encodeWebp(const RgbaImage& image);  // lossy, alpha kept
-Bytes encodeWebpLossless(const RgbaImage& image);
+Bytes encodeWebp(const RgbaImage& image, bool lossless = false);
 Bytes encodeAnimatedWebp(const std::vector<RgbaImage>& frames);
 
-// The same file claiming another size; its checksums still hold.
-Bytes withPngSize(Bytes png, std::uint32_t width, std::uint32_t height);
-Bytes withJpegSize(Bytes jpeg, std::uint16_t width, std::uint16_t height);
-Bytes withGifSize(Bytes gif, std::uint16_t width, std::uint16_t height);
-Bytes withWebpLosslessSize(Bytes webp, int width, int height);
+// Where the first image descriptor of a GIF starts.
+std::size_t gifImageDescriptor(const Bytes& gif);
+// Where the first marker `code` of a JPEG starts, or 0.
+std::size_t jpegMarker(const Bytes& jpeg, std::uint8_t code);
 
-// Offset of the first image descriptor (the 0x2C byte) of a GIF.
-std::size_t gifImageDescriptorOffset(const Bytes& gif);
-// Offset of the first marker `code` (the 0xFF byte) of a JPEG, or 0.
-std::size_t jpegMarkerOffset(const Bytes& jpeg, std::uint8_t code);
+// The same file claiming another size, its checksums still valid.
+Bytes withSize(Bytes image, std::uint32_t width, std::uint32_t height);
 
 }  // namespace ovix::test

@@ -3,50 +3,51 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
-#include <string>
 #include <thread>
 
 #include "EncodedImages.hpp"
+#include "LargestAllocation.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
 
 namespace ovix::gfx {
 namespace {
 
 using test::Bytes;
-using test::expectedArgb;
 using test::RgbaImage;
+
+constexpr std::uint32_t kRed = 0xffff0000;
+constexpr std::uint32_t kBlue = 0xff0000ff;
 
 std::shared_ptr<const Image> decode(const Bytes& bytes, DecodeHint hint = {}) {
   return decodeImage(bytes.data(), bytes.size(), hint);
 }
 
-// Each channel of a lossy result within `tolerance` of the expected value.
-::testing::AssertionResult near(std::uint32_t actual, std::uint32_t expected, int tolerance) {
+// For lossy codecs: every channel within `tolerance`.
+::testing::AssertionResult near(std::uint32_t actual, std::uint32_t expected, int tolerance = 12) {
   for (int shift = 0; shift < 32; shift += 8) {
-    const int a = (actual >> shift) & 0xff;
-    const int e = (expected >> shift) & 0xff;
-    if (std::abs(a - e) > tolerance) {
+    if (std::abs(int((actual >> shift) & 0xff) - int((expected >> shift) & 0xff)) > tolerance) {
       return ::testing::AssertionFailure() << std::hex << actual << " is not near " << expected;
     }
   }
   return ::testing::AssertionSuccess();
 }
 
-// Distinct colours and every kind of alpha: opaque, translucent, clear.
+// Distinct colours, each alpha kind: opaque, translucent and clear.
 RgbaImage pattern(int width, int height) {
   RgbaImage image(width, height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const std::uint8_t alpha = (x + y) % 3 == 0 ? 255 : (x + y) % 3 == 1 ? 100 : 0;
-      image.at(x, y) = {static_cast<std::uint8_t>(40 * x), static_cast<std::uint8_t>(50 * y),
-                        static_cast<std::uint8_t>(255 - 20 * (x + y)), alpha};
+      const int kind = (x + y) % 3;
+      image.at(x, y) = {std::uint8_t(40 * x), std::uint8_t(50 * y), std::uint8_t(200 - 20 * x),
+                        std::uint8_t(kind == 0   ? 255
+                                     : kind == 1 ? 100
+                                                 : 0)};
     }
   }
   return image;
 }
 
-// Left half red, right half blue.
+// Left half red, right half blue, opaque.
 RgbaImage halves(int width, int height) {
   RgbaImage image(width, height, {255, 0, 0, 255});
   for (int y = 0; y < height; ++y) {
@@ -55,215 +56,165 @@ RgbaImage halves(int width, int height) {
   return image;
 }
 
-constexpr std::uint32_t kRed = 0xffff0000;
-constexpr std::uint32_t kBlue = 0xff0000ff;
-
-TEST(ImageDecodingTest, PngLayoutsAllBecomePremultipliedArgb) {
-  const RgbaImage source = pattern(9, 7);
-  for (auto layout : {test::PngLayout::rgba, test::PngLayout::palette, test::PngLayout::rgba16,
-                      test::PngLayout::adam7}) {
-    SCOPED_TRACE(static_cast<int>(layout));
-    const auto image = decode(test::encodePng(source, layout));
-    ASSERT_TRUE(image);
-    ASSERT_EQ(image->width(), 9);
-    ASSERT_EQ(image->height(), 7);
-    EXPECT_EQ(image->scale(), 1.0);
-    for (int y = 0; y < 7; ++y) {
-      for (int x = 0; x < 9; ++x) {
-        ASSERT_EQ(image->pixel(x, y), expectedArgb(source.at(x, y))) << x << "," << y;
-      }
+void expectExactly(const std::shared_ptr<const Image>& image, RgbaImage source) {
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width(), source.width);
+  ASSERT_EQ(image->height(), source.height);
+  for (int y = 0; y < source.height; ++y) {
+    for (int x = 0; x < source.width; ++x) {
+      ASSERT_EQ(image->pixel(x, y), test::expectedArgb(source.at(x, y))) << x << "," << y;
     }
   }
+}
+
+TEST(ImageDecodingTest, LosslessFormatsGivePremultipliedArgb) {
+  const RgbaImage source = pattern(6, 5);
+  expectExactly(decode(test::encodePng(source)), source);
+  expectExactly(decode(test::encodePng(source, test::PngLayout::palette)), source);
+  expectExactly(decode(test::encodeWebp(source, true)), source);
   const auto gray =
       decode(test::encodePng(RgbaImage(2, 2, {0x40, 0, 0, 255}), test::PngLayout::gray));
   ASSERT_TRUE(gray);
   EXPECT_EQ(gray->pixel(1, 1), 0xff404040u);
 }
 
-TEST(ImageDecodingTest, JpegDecodesOpaqueInEveryLayout) {
-  const RgbaImage source = halves(32, 16);
+TEST(ImageDecodingTest, LossyFormatsKeepColourAndAlpha) {
   for (auto layout :
        {test::JpegLayout::baseline, test::JpegLayout::progressive, test::JpegLayout::cmyk}) {
-    SCOPED_TRACE(static_cast<int>(layout));
-    const auto image = decode(test::encodeJpeg(source, layout));
+    const auto image = decode(test::encodeJpeg(halves(32, 16), layout));
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->width(), 32);
-    ASSERT_EQ(image->height(), 16);
-    EXPECT_TRUE(near(image->pixel(4, 8), kRed, 12));
-    EXPECT_TRUE(near(image->pixel(28, 8), kBlue, 12));
+    EXPECT_TRUE(near(image->pixel(4, 8), kRed)) << int(layout);
+    EXPECT_TRUE(near(image->pixel(28, 8), kBlue)) << int(layout);
   }
+  RgbaImage translucent = halves(32, 16);
+  for (auto& p : translucent.pixels) p[3] = 128;
+  const auto webp = decode(test::encodeWebp(translucent));
+  ASSERT_TRUE(webp);
+  EXPECT_TRUE(near(webp->pixel(4, 8), 0x80800000));
+  EXPECT_TRUE(near(webp->pixel(28, 8), 0x80000080));
 }
 
 TEST(ImageDecodingTest, JpegHintPicksTheSmallestScaleThatStillCoversIt) {
   const Bytes jpeg = test::encodeJpeg(halves(64, 48));
-  const auto sizeFor = [&](DecodeHint hint) {
-    const auto image = decode(jpeg, hint);
-    return image ? std::make_pair(image->width(), image->height()) : std::make_pair(0, 0);
-  };
-  EXPECT_EQ(sizeFor({}), std::make_pair(64, 48));
-  EXPECT_EQ(sizeFor({8, 6}), std::make_pair(8, 6));
-  EXPECT_EQ(sizeFor({20, 10}), std::make_pair(32, 24));
-  EXPECT_EQ(sizeFor({17, 1}), std::make_pair(32, 24));
-  EXPECT_EQ(sizeFor({100, 100}), std::make_pair(64, 48));
-  // The redraw still takes a reduced decode to the size asked for.
+  const auto width = [&](DecodeHint hint) { return decode(jpeg, hint)->width(); };
+  EXPECT_EQ(width({}), 64);
+  EXPECT_EQ(width({8, 6}), 8);
+  EXPECT_EQ(width({20, 10}), 32);
+  EXPECT_EQ(width({17, 1}), 32);
+  EXPECT_EQ(width({100, 100}), 64);
   const auto drawn = redraw(*decode(jpeg, {20, 10}), {20, 10});
   ASSERT_TRUE(drawn);
-  EXPECT_EQ(drawn->width(), 20);
-  EXPECT_TRUE(near(drawn->pixel(2, 5), kRed, 12));
+  EXPECT_TRUE(near(drawn->pixel(2, 5), kRed));
 }
 
-TEST(ImageDecodingTest, GifGivesItsFirstFrameOnTheScreenWithTransparency) {
-  const std::vector<std::array<std::uint8_t, 3>> palette = {
-      {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+TEST(ImageDecodingTest, AnimationsGiveTheirFirstFrame) {
+  const test::GifPalette palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
   test::GifFrame first{.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3}};
   first.transparentIndex = 1;
-  test::GifFrame second{.width = 4, .height = 3, .indices = std::vector<std::uint8_t>(12, 3)};
-  const auto image = decode(test::encodeGif(4, 3, palette, {first, second}));
-  ASSERT_TRUE(image);
-  ASSERT_EQ(image->width(), 4);
-  ASSERT_EQ(image->height(), 3);
-  EXPECT_EQ(image->pixel(1, 1), kRed);
-  EXPECT_EQ(image->pixel(2, 1), 0u) << "the transparent index";
-  EXPECT_EQ(image->pixel(1, 2), kBlue);
-  EXPECT_EQ(image->pixel(2, 2), 0xffffffffu);
-  EXPECT_EQ(image->pixel(0, 0), 0u) << "the screen outside the frame";
-  EXPECT_EQ(image->pixel(3, 2), 0u);
+  const test::GifFrame second{.width = 4, .height = 3, .indices = std::vector<std::uint8_t>(12, 3)};
+  const auto gif = decode(test::encodeGif(4, 3, palette, {first, second}));
+  ASSERT_TRUE(gif);
+  ASSERT_EQ(gif->width(), 4);
+  ASSERT_EQ(gif->height(), 3);
+  EXPECT_EQ(gif->pixel(1, 1), kRed);
+  EXPECT_EQ(gif->pixel(2, 1), 0u) << "the transparent index";
+  EXPECT_EQ(gif->pixel(1, 2), kBlue);
+  EXPECT_EQ(gif->pixel(0, 0), 0u) << "the screen outside the frame";
+
+  const auto webp = decode(test::encodeAnimatedWebp({halves(8, 8), RgbaImage(8, 8)}));
+  ASSERT_TRUE(webp);
+  EXPECT_EQ(webp->pixel(0, 0), kRed);
+  EXPECT_EQ(webp->pixel(7, 7), kBlue);
 }
 
 TEST(ImageDecodingTest, InterlacedGifRowsLandWhereTheyBelong) {
-  std::vector<std::array<std::uint8_t, 3>> palette;
-  for (int i = 0; i < 16; ++i) palette.push_back({static_cast<std::uint8_t>(i * 16), 0, 0});
+  test::GifPalette palette;
+  for (int i = 0; i < 16; ++i) palette.push_back({std::uint8_t(i * 16), 0, 0});
   test::GifFrame frame{.width = 2, .height = 11, .interlaced = true};
-  for (int y = 0; y < 11; ++y) frame.indices.insert(frame.indices.end(), 2, y);
+  for (int y = 0; y < 11; ++y) frame.indices.insert(frame.indices.end(), 2, std::uint8_t(y));
   const auto image = decode(test::encodeGif(2, 11, palette, {frame}));
   ASSERT_TRUE(image);
   for (int y = 0; y < 11; ++y) EXPECT_EQ(image->pixel(1, y), 0xff000000u | (y * 16u) << 16) << y;
 }
 
-TEST(ImageDecodingTest, WebpStillAndAnimatedDecode) {
-  const RgbaImage source = pattern(6, 5);
-  const auto lossless = decode(test::encodeWebpLossless(source));
-  ASSERT_TRUE(lossless);
-  for (int y = 0; y < 5; ++y) {
-    for (int x = 0; x < 6; ++x) ASSERT_EQ(lossless->pixel(x, y), expectedArgb(source.at(x, y)));
-  }
-
-  RgbaImage translucent = halves(32, 16);
-  for (auto& p : translucent.pixels) p[3] = 128;
-  const auto lossy = decode(test::encodeWebp(translucent));
-  ASSERT_TRUE(lossy);
-  EXPECT_TRUE(near(lossy->pixel(4, 8), 0x80800000, 12));
-  EXPECT_TRUE(near(lossy->pixel(28, 8), 0x80000080, 12));
-
-  const auto animated =
-      decode(test::encodeAnimatedWebp({halves(8, 8), RgbaImage(8, 8, {0, 255, 0, 255})}));
-  ASSERT_TRUE(animated);
-  EXPECT_EQ(animated->pixel(0, 0), kRed);
-  EXPECT_EQ(animated->pixel(7, 7), kBlue);
-}
-
-std::vector<std::pair<std::string, Bytes>> samples() {
+std::vector<Bytes> samples() {
   const RgbaImage source = pattern(8, 8);
-  test::GifFrame frame{.width = 8, .height = 8, .indices = std::vector<std::uint8_t>(64, 1)};
-  return {{"png", test::encodePng(source)},
-          {"jpeg", test::encodeJpeg(source)},
-          {"gif", test::encodeGif(8, 8, {{0, 0, 0}, {255, 0, 0}}, {frame})},
-          {"webp", test::encodeWebp(source)},
-          {"webp lossless", test::encodeWebpLossless(source)}};
+  const test::GifFrame frame{.width = 8, .height = 8, .indices = std::vector<std::uint8_t>(64, 1)};
+  return {test::encodePng(source), test::encodeJpeg(source),
+          test::encodeGif(8, 8, {{0, 0, 0}, {255, 0, 0}}, {frame}), test::encodeWebp(source),
+          test::encodeWebp(source, true)};
 }
 
 TEST(ImageDecodingTest, ForeignTruncatedAndCorruptBytesGiveNoImage) {
-  const std::string text = "GIF is a format, this is not";
   EXPECT_FALSE(decodeImage(nullptr, 10));
-  EXPECT_FALSE(decodeImage(text.data(), 0));
-  EXPECT_FALSE(decodeImage(text.data(), text.size()));
-  EXPECT_FALSE(decodeImage("BM\x3a\0\0\0", 6)) << "a BMP";
+  EXPECT_FALSE(decodeImage("GIF89a", 0));
+  EXPECT_FALSE(decodeImage("GIF is a format; this is text", 29));
+  EXPECT_FALSE(decodeImage("BM\x3a\0\0\0", 6)) << "BMP is not taken";
 
-  for (const auto& [name, bytes] : samples()) {
-    SCOPED_TRACE(name);
+  auto images = samples();
+  for (const Bytes& bytes : images) {
     ASSERT_TRUE(decode(bytes));
-    EXPECT_FALSE(decode(Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2)));
+    EXPECT_FALSE(decode(Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2))) << bytes[1];
   }
-
-  auto samplesByName = samples();
-  Bytes png = samplesByName[0].second;
-  png[png.size() - 20] ^= 0x55;  // inside IDAT, so its CRC fails
-  EXPECT_FALSE(decode(png));
-  Bytes jpeg = samplesByName[1].second;
-  jpeg[test::jpegMarkerOffset(jpeg, 0xc0) + 1] = 0xc3;  // a lossless JPEG, which is unsupported
-  EXPECT_FALSE(decode(jpeg));
-  Bytes gif = samplesByName[2].second;
-  gif[test::gifImageDescriptorOffset(gif)] = 0x99;  // no such record
-  EXPECT_FALSE(decode(gif));
-  Bytes webp = samplesByName[3].second;
+  Bytes& png = images[0];
+  png[png.size() - 20] ^= 0x55;  // inside the image data, whose CRC then fails
+  Bytes& jpeg = images[1];
+  jpeg[test::jpegMarker(jpeg, 0xc0) + 1] = 0xc3;  // lossless JPEG, which libjpeg-turbo lacks
+  Bytes& gif = images[2];
+  gif[test::gifImageDescriptor(gif)] = 0x99;  // no such record
+  Bytes& webp = images[3];
   webp[12] = 'X';  // the image chunk renamed
-  EXPECT_FALSE(decode(webp));
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(decode(images[i])) << i;
 }
 
 TEST(ImageDecodingTest, EveryTruncationAndFlippedByteIsSurvived) {
-  // Whatever comes back, nothing may crash, leak or read out of bounds.
-  for (const auto& [name, bytes] : samples()) {
-    SCOPED_TRACE(name);
+  // Whatever comes back, the sanitizers see nothing crash, leak or overrun.
+  for (const Bytes& bytes : samples()) {
     for (std::size_t length = 0; length < bytes.size(); ++length) {
       decodeImage(bytes.data(), length);
     }
     for (std::size_t at = 0; at < bytes.size(); ++at) {
       Bytes damaged = bytes;
       damaged[at] ^= 0xff;
-      if (const auto image = decode(damaged)) {
-        EXPECT_EQ(image->pixels().size(), std::size_t(image->width()) * image->height());
-      }
+      decode(damaged);
     }
   }
 }
 
-TEST(ImageDecodingTest, HostileDimensionsAreRefusedBeforeAllocating) {
-  // Were the limits not applied before allocation, each of these would ask for
-  // gigabytes and fill them.
-  const RgbaImage small = pattern(8, 8);
-  EXPECT_FALSE(decode(test::withPngSize(test::encodePng(small), 100000, 100000)));
-  EXPECT_FALSE(decode(test::withPngSize(test::encodePng(small), 16000, 16000)));
-  EXPECT_FALSE(decode(test::withJpegSize(test::encodeJpeg(small), 65500, 65500)));
-  test::GifFrame frame{.width = 8, .height = 8, .indices = std::vector<std::uint8_t>(64, 1)};
-  EXPECT_FALSE(decode(
-      test::withGifSize(test::encodeGif(8, 8, {{0, 0, 0}, {255, 0, 0}}, {frame}), 65535, 65535)));
-  EXPECT_FALSE(decode(test::withWebpLosslessSize(test::encodeWebpLossless(small), 16384, 16384)));
-}
+TEST(ImageDecodingTest, SizesBeyondTheLimitsAreRefusedBeforeAllocating) {
+  for (const Bytes& bytes : samples()) {
+    const bool webp = bytes[0] == 'R';
+    if (webp && bytes[15] != 'L') continue;  // only lossless WebP has its size rewritten
+    std::vector<Bytes> claims = {test::withSize(bytes, 16384, 16384)};  // 256 Mpixel
+    if (!webp) claims.push_back(test::withSize(bytes, 65000, 65000));   // beyond WebP's reach
+    for (const Bytes& claim : claims) {
+      test::resetLargestAllocation();
+      EXPECT_FALSE(decode(claim)) << bytes[1];
+      EXPECT_LT(test::largestAllocation(), std::size_t{1} << 20) << bytes[1];
+    }
+  }
 
-TEST(ImageDecodingTest, SidesUpTo16384PixelsAreAccepted) {
-  const RgbaImage atLimit(Image::kMaxSide, 1, {0, 0, 255, 255});
-  const auto image = decode(test::encodePng(atLimit));
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixel(Image::kMaxSide - 1, 0), kBlue);
+  const auto widest = decode(test::encodePng(RgbaImage(Image::kMaxSide, 1, {0, 0, 255, 255})));
+  ASSERT_TRUE(widest);
+  EXPECT_EQ(widest->pixel(Image::kMaxSide - 1, 0), kBlue);
   EXPECT_FALSE(decode(test::encodePng(RgbaImage(Image::kMaxSide + 1, 1))));
-  EXPECT_FALSE(decode(test::encodeJpeg(RgbaImage(1, Image::kMaxSide + 1))));
 }
 
 TEST(ImageDecodingTest, WorkerThreadsDecodeAndDrawInParallel) {
   const auto inputs = samples();
-  std::vector<std::shared_ptr<const Image>> expected;
-  for (const auto& [name, bytes] : inputs) expected.push_back(redraw(*decode(bytes), {5, 3}));
-
   std::vector<std::vector<std::shared_ptr<const Image>>> results(4);
   std::vector<std::thread> workers;
   for (auto& result : results) {
     workers.emplace_back([&inputs, &result] {
-      for (int round = 0; round < 5; ++round) {
-        for (const auto& [name, bytes] : inputs) {
-          const auto image = decode(bytes);
-          result.push_back(image ? redraw(*image, {5, 3}) : nullptr);
-        }
-      }
+      for (const Bytes& bytes : inputs) result.push_back(redraw(*decode(bytes), {5, 3}));
     });
   }
   for (auto& worker : workers) worker.join();
-  for (const auto& result : results) {
-    ASSERT_EQ(result.size(), inputs.size() * 5);
-    for (std::size_t i = 0; i < result.size(); ++i) {
-      const auto& want = expected[i % inputs.size()];
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const auto expected = redraw(*decode(inputs[i]), {5, 3});
+    for (const auto& result : results) {
       ASSERT_TRUE(result[i]);
-      EXPECT_TRUE(std::equal(want->pixels().begin(), want->pixels().end(),
-                             result[i]->pixels().begin(), result[i]->pixels().end()));
+      EXPECT_TRUE(std::ranges::equal(result[i]->pixels(), expected->pixels())) << i;
     }
   }
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -16,16 +15,15 @@ namespace {
 constexpr std::uint32_t kRed = 0xffff0000;
 constexpr std::uint32_t kBlue = 0xff0000ff;
 
-std::shared_ptr<const Image> redAndBlue(int width, int height) {
+// Left half red, right half blue.
+std::shared_ptr<const Image> halves(int width, int height) {
   std::vector<std::uint32_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) pixels.push_back(x < width / 2 ? kRed : kBlue);
-  }
+  for (int i = 0; i < width * height; ++i) pixels.push_back(i % width < width / 2 ? kRed : kBlue);
   return Image::fromPixels(width, height, std::move(pixels));
 }
 
 TEST(ImageDrawingTest, RedrawStretchesOverExactlyTheRoundedSize) {
-  const auto wide = redraw(*redAndBlue(2, 1), {20, 5});
+  const auto wide = redraw(*halves(2, 1), {20, 5});
   ASSERT_TRUE(wide);
   EXPECT_EQ(wide->width(), 20);
   EXPECT_EQ(wide->height(), 5);
@@ -34,48 +32,37 @@ TEST(ImageDrawingTest, RedrawStretchesOverExactlyTheRoundedSize) {
     EXPECT_EQ(wide->pixel(0, y), kRed);
     EXPECT_EQ(wide->pixel(19, y), kBlue);
   }
-
-  const auto small = redraw(*redAndBlue(64, 64), {10.4, 3.6});
-  ASSERT_TRUE(small);
-  EXPECT_EQ(small->width(), 10);
-  EXPECT_EQ(small->height(), 4);
-  EXPECT_EQ(small->pixel(1, 2), kRed);
-  EXPECT_EQ(small->pixel(8, 2), kBlue);
+  const auto narrow = redraw(*halves(64, 64), {10.4, 3.6});
+  ASSERT_TRUE(narrow);
+  EXPECT_EQ(narrow->width(), 10);
+  EXPECT_EQ(narrow->height(), 4);
+  EXPECT_EQ(narrow->pixel(1, 2), kRed);
+  EXPECT_EQ(narrow->pixel(8, 2), kBlue);
 }
 
-TEST(ImageDrawingTest, RedrawGivesNothingForEmptyOrOversizedTargets) {
-  const auto image = redAndBlue(2, 2);
+TEST(ImageDrawingTest, EmptyOversizedOrMismatchedGiveNoImage) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (Size size : {Size{0, 10}, Size{10, 0}, Size{-5, 10}, Size{0.4, 10}, Size{nan, 10},
-                    Size{Image::kMaxSide + 1.0, 1}}) {
-    EXPECT_FALSE(redraw(*image, size)) << size.width << "x" << size.height;
+  for (Size size :
+       {Size{0, 10}, Size{10, -5}, Size{0.4, 10}, Size{nan, 10}, Size{Image::kMaxSide + 1.0, 1}}) {
+    EXPECT_FALSE(redraw(*halves(2, 2), size)) << size.width << "x" << size.height;
   }
-}
-
-TEST(ImageDrawingTest, FromPixelsChecksItsArguments) {
   EXPECT_FALSE(Image::fromPixels(2, 2, std::vector<std::uint32_t>(3)));
-  EXPECT_FALSE(Image::fromPixels(0, 0, {}));
   EXPECT_FALSE(Image::fromPixels(-1, -1, std::vector<std::uint32_t>(1)));
-  const auto image = Image::fromPixels(2, 1, {kRed, kBlue});
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->stride(), 8);
-  EXPECT_EQ(image->size(), (Size{2, 1}));
 }
 
 TEST(ImageDrawingTest, NamedImagesComeFromTheBundleResources) {
-  const auto sdk = Bundle::sdk();
-  const auto empty = Image::named("empty.gif", *sdk);
+  const auto empty = Image::named("empty.gif", *Bundle::sdk());
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->width(), 1);
   EXPECT_EQ(empty->height(), 1);
-  EXPECT_EQ(empty->pixel(0, 0) >> 24, 0u) << "transparent";
-  EXPECT_FALSE(Image::named("missing.png", *sdk));
+  EXPECT_EQ(empty->pixel(0, 0), 0u) << "transparent";
+  EXPECT_FALSE(Image::named("missing.png", *Bundle::sdk()));
 
   const auto folder = std::filesystem::path(::testing::TempDir()) / "ovix-named-images";
   std::filesystem::create_directories(folder);
   const auto png = test::encodePng(test::RgbaImage(3, 2, {0, 0, 255, 255}));
   std::ofstream(folder / "blue.png", std::ios::binary)
-      .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+      .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
   std::ofstream(folder / "notes.txt") << "not an image";
   const Bundle bundle(folder.string(), {});
   const auto blue = Image::named("blue.png", bundle);

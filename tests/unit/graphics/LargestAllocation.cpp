@@ -1,0 +1,39 @@
+#include "LargestAllocation.hpp"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace ovix::test {
+namespace {
+
+std::atomic<std::size_t> largest{0};
+
+}  // namespace
+
+void resetLargestAllocation() {
+  largest = 0;
+}
+
+std::size_t largestAllocation() {
+  return largest;
+}
+
+}  // namespace ovix::test
+
+void* operator new(std::size_t size) {
+  std::size_t seen = ovix::test::largest.load();
+  while (size > seen && !ovix::test::largest.compare_exchange_weak(seen, size)) {
+  }
+  if (size <= ovix::test::kRefusedAbove) {
+    if (void* memory = std::malloc(size ? size : 1)) return memory;
+  }
+  throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
