@@ -1,0 +1,80 @@
+#include "ovix/platform/Application.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace ovix::ui {
+namespace {
+
+struct RecordingHandler : URLHandler {
+  std::vector<std::string> calls;
+  bool canOpenURL(const std::string& url) override {
+    calls.push_back("can " + url);
+    return true;
+  }
+  bool openURL(const std::string& url) override {
+    calls.push_back("open " + url);
+    return true;
+  }
+};
+
+TEST(ApplicationTest, InstalledHandlerReceivesTheCallsUntilReset) {
+  auto handler = std::make_shared<RecordingHandler>();
+  Application::setURLHandler(handler);
+  EXPECT_TRUE(Application::canOpenURL("myapp://offer/1"));
+  EXPECT_TRUE(Application::openURL("myapp://offer/1"));
+  Application::resetURLHandler();
+  EXPECT_FALSE(Application::openURL("myapp://offer/2"));
+  EXPECT_EQ(handler->calls,
+            (std::vector<std::string>{"can myapp://offer/1", "open myapp://offer/1"}));
+}
+
+TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
+  Application::setURLHandler(nullptr);
+  for (const char* url :
+       {"https://ad.example/click?id=1", "http://ad.example", "HTTPS://AD.EXAMPLE"}) {
+    EXPECT_TRUE(Application::canOpenURL(url)) << url;
+  }
+  // None of these reaches the opener: openURL declines before starting it.
+  for (const char* url :
+       {"mailto:ads@example.com", "javascript:alert(1)", "file:///etc/passwd", "ftp://example.com",
+        "https://", "https:example.com", "", "https://ad.example/a b", "https://ad.example/\n"}) {
+    EXPECT_FALSE(Application::canOpenURL(url)) << url;
+    EXPECT_FALSE(Application::openURL(url)) << url;
+  }
+}
+
+TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
+  // A stand-in xdg-open, first on PATH, writes what it received into a FIFO,
+  // which the test reads: opening it waits for the stand-in.
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "ovix-opener";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const auto received = folder / "received";
+  ASSERT_EQ(::mkfifo(received.c_str(), 0600), 0);
+  std::ofstream(folder / "xdg-open")
+      << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << received.string() << "'\n";
+  std::filesystem::permissions(folder / "xdg-open", std::filesystem::perms::owner_all);
+
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
+  Application::resetURLHandler();
+  const std::string url = "https://ad.example/c?q=$(touch%20x)&r=`id`;s='t'|u";
+  const bool opened = Application::openURL(url);
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_TRUE(opened);
+
+  std::ifstream fifo(received);
+  const std::string text((std::istreambuf_iterator<char>(fifo)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "1\n" + url + "\n");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace ovix::ui
