@@ -9,7 +9,8 @@
 
 namespace ovix::net {
 
-// One HTTP request: method, URL, header fields in order, body.
+// One HTTP request: method, URL, header fields in order, body. A value: use
+// each one from one thread at a time.
 struct Request {
   explicit Request(Url url) : url(std::move(url)) {}
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Request.hpp"
+#include "URLError.hpp"
 #include "ovix/platform/Dispatch.hpp"
 #include "ovix/platform/Error.hpp"
 #include "ovix/platform/HttpResponse.hpp"
@@ -19,49 +20,35 @@
 // by one network thread through one libcurl multi handle.
 namespace ovix::net {
 
-// Error codes of Error::kURLDomain.
-enum URLErrorCode : std::int64_t {
-  kCancelled = -999,
-  kBadURL = -1000,
-  kTimedOut = -1001,
-  kUnsupportedURL = -1002,
-  kCannotFindHost = -1003,
-  kCannotConnectToHost = -1004,
-  kNetworkConnectionLost = -1005,
-  kHTTPTooManyRedirects = -1007,
-  kBadServerResponse = -1011,
-  kDataLengthExceedsMaximum = -1103,
-  kSecureConnectionFailed = -1200,
-  kServerCertificateHasBadDate = -1201,
-  kServerCertificateUntrusted = -1202,
-};
-
-Error urlError(URLErrorCode code);
-
+// Limits of a session's transfers. A time-out of zero or less sets no bound;
+// running out fails the transfer with kTimedOut.
 struct Configuration {
   // Bounds the wait for the next data (connecting included), in seconds.
   double timeoutIntervalForRequest = 60;
-  // Bounds the whole transfer, in seconds.
+  // Bounds the whole transfer, redirects included, in seconds.
   double timeoutIntervalForResource = 7 * 24 * 3600;
   // A body larger than this fails the transfer with kDataLengthExceedsMaximum.
   std::size_t maximumBodySize = 8 << 20;
 };
 
-// Data (absent on failure), the HTTP response (absent when none arrived), the
-// error (absent on success).
-using CompletionHandler = std::function<void(
-    std::optional<std::string> data, std::optional<HttpResponse> response,
-    std::optional<Error> error)>;
+// Data (absent on failure, "" for an empty body), the final HTTP response
+// (absent when its head did not arrive), the error (absent on success). Runs
+// on the session's delegate queue, once per task.
+using CompletionHandler =
+    std::function<void(std::optional<std::string> data, std::optional<HttpResponse> response,
+                       std::optional<Error> error)>;
 
 class Session;
 
-// One transfer of a session. Made suspended; resume() starts it.
+// One transfer of a session. Made suspended; resume() starts it. Its handler
+// runs once: with the outcome, or with kCancelled.
 class DataTask {
  public:
   virtual ~DataTask() = default;
-  // Starts the transfer. Any thread.
+  // Starts the transfer; later calls do nothing. Any thread; never blocks.
   virtual void resume() = 0;
-  // Ends the transfer; its handler gets kCancelled unless it already completed.
+  // Ends the transfer, resumed or not; its handler gets kCancelled unless it
+  // already completed. Any thread.
   virtual void cancel() = 0;
 };
 
@@ -77,11 +64,13 @@ class Session {
 
   // A new suspended task. The session and the task stay alive until the
   // handler has run. Only http and https URLs are transferred, on redirects
-  // too; TLS is always verified.
+  // too (others give kUnsupportedURL); TLS is always verified. A method or
+  // header field that cannot go on the wire gives kBadURL. Any thread.
   virtual std::shared_ptr<DataTask> dataTask(Request request, CompletionHandler handler) = 0;
-  // Lets tasks already made finish; later dataTask calls fail with kCancelled.
+  // Lets tasks already made finish; tasks made later fail with kCancelled
+  // when resumed. Any thread.
   virtual void finishTasksAndInvalidate() = 0;
-  // Cancels every unfinished task and invalidates the session.
+  // Cancels every unfinished task and invalidates the session. Any thread.
   virtual void invalidateAndCancel() = 0;
 };
 

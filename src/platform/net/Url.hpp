@@ -11,7 +11,7 @@ namespace ovix::net {
 class Url {
  public:
   // Returns no URL for an empty or malformed string, or one without a scheme
-  // and host.
+  // and host. Any thread.
   static std::optional<Url> make(std::string_view text);
 
   // The normalised text of the URL.

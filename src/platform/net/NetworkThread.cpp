@@ -1,0 +1,144 @@
+#include "NetworkThread.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "DevelopmentSettings.hpp"
+#include "URLError.hpp"
+
+namespace ovix::net {
+namespace {
+
+// The longest the loop sleeps without news; libcurl's own timers and
+// wake-ups cut it short.
+constexpr int kMaxPollMs = 1000;
+
+}  // namespace
+
+NetworkThread& NetworkThread::shared() {
+  static NetworkThread instance;
+  return instance;
+}
+
+NetworkThread::NetworkThread() {
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  // The settings, and the files they name, must outlive this thread at exit.
+  developmentSettings();
+  multi_.reset(curl_multi_init());
+  thread_ = std::thread([this] { run(); });
+}
+
+NetworkThread::~NetworkThread() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  curl_multi_wakeup(multi_.get());
+  thread_.join();
+  for (auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_.get(), transfer->easy());
+  transfers_.clear();
+  commands_.clear();
+  multi_.reset();
+  curl_global_cleanup();
+}
+
+void NetworkThread::start(std::unique_ptr<Transfer> transfer) {
+  post(Command{std::move(transfer), 0});
+}
+
+void NetworkThread::abandon(std::uint64_t transferId) {
+  post(Command{nullptr, transferId});
+}
+
+void NetworkThread::post(Command command) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    commands_.push_back(std::move(command));
+  }
+  curl_multi_wakeup(multi_.get());
+}
+
+void NetworkThread::run() {
+  for (;;) {
+    std::vector<Command> commands;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return;
+      commands.swap(commands_);
+    }
+    for (Command& command : commands) apply(std::move(command));
+    int running = 0;
+    curl_multi_perform(multi_.get(), &running);
+    collectFinished();
+    expireIdle();
+    curl_multi_poll(multi_.get(), nullptr, 0, pollTimeoutMs(), nullptr);
+  }
+}
+
+void NetworkThread::apply(Command command) {
+  if (!command.transfer) {
+    remove(command.abandonId);
+    return;
+  }
+  std::unique_ptr<Transfer> transfer = std::move(command.transfer);
+  if (auto error = transfer->prepare()) {
+    transfer->fail(std::move(*error));
+    return;
+  }
+  if (curl_multi_add_handle(multi_.get(), transfer->easy()) != CURLM_OK) {
+    transfer->fail(urlError(kUnknown));
+    return;
+  }
+  const std::uint64_t id = transfer->id();
+  transfers_.emplace(id, std::move(transfer));
+}
+
+void NetworkThread::collectFinished() {
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    // The message dies with the handle's removal.
+    CURL* easy = message->easy_handle;
+    const CURLcode code = message->data.result;
+    void* owner = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_PRIVATE, &owner);
+    if (auto transfer = remove(static_cast<Transfer*>(owner)->id())) transfer->finish(code);
+  }
+}
+
+void NetworkThread::expireIdle() {
+  const auto now = Transfer::Clock::now();
+  std::vector<std::uint64_t> expired;
+  for (const auto& [id, transfer] : transfers_) {
+    auto deadline = transfer->idleDeadline();
+    if (deadline && *deadline <= now) expired.push_back(id);
+  }
+  for (std::uint64_t id : expired) {
+    if (auto transfer = remove(id)) transfer->fail(urlError(kTimedOut));
+  }
+}
+
+int NetworkThread::pollTimeoutMs() const {
+  const auto now = Transfer::Clock::now();
+  auto wait = std::chrono::milliseconds(kMaxPollMs);
+  for (const auto& [id, transfer] : transfers_) {
+    if (auto deadline = transfer->idleDeadline()) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now);
+      wait = std::clamp(left, std::chrono::milliseconds(0), wait);
+    }
+  }
+  return static_cast<int>(wait.count());
+}
+
+std::unique_ptr<Transfer> NetworkThread::remove(std::uint64_t id) {
+  auto found = transfers_.find(id);
+  if (found == transfers_.end()) return nullptr;
+  std::unique_ptr<Transfer> transfer = std::move(found->second);
+  transfers_.erase(found);
+  curl_multi_remove_handle(multi_.get(), transfer->easy());
+  return transfer;
+}
+
+}  // namespace ovix::net

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "Transfer.hpp"
+
+namespace ovix::net {
+
+// The SDK's one network thread, driving every transfer through one libcurl
+// multi handle. Started on first use; lives for the process. At exit it stops
+// and drops the transfers in flight without finishing them.
+class NetworkThread {
+ public:
+  // Starts the thread on the first call. Any thread.
+  static NetworkThread& shared();
+
+  ~NetworkThread();
+  NetworkThread(const NetworkThread&) = delete;
+  NetworkThread& operator=(const NetworkThread&) = delete;
+
+  // Runs the transfer; its finished function is called on the network thread.
+  // Any thread; never blocks on the network.
+  void start(std::unique_ptr<Transfer> transfer);
+  // Drops the transfer without finishing it. Any thread.
+  void abandon(std::uint64_t transferId);
+
+ private:
+  struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+  };
+  // A transfer to start, or the id of one to abandon.
+  struct Command {
+    std::unique_ptr<Transfer> transfer;
+    std::uint64_t abandonId = 0;
+  };
+
+  NetworkThread();
+  void post(Command command);
+  void run();
+  void apply(Command command);
+  void collectFinished();
+  void expireIdle();
+  int pollTimeoutMs() const;
+  std::unique_ptr<Transfer> remove(std::uint64_t id);
+
+  std::unique_ptr<CURLM, MultiDeleter> multi_;
+
+  std::mutex mutex_;
+  std::vector<Command> commands_;  // guarded by mutex_
+  bool stopping_ = false;          // guarded by mutex_
+
+  // Used on the network thread only.
+  std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> transfers_;
+
+  std::thread thread_;
+};
+
+}  // namespace ovix::net

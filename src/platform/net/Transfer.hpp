@@ -1,0 +1,90 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "DevelopmentSettings.hpp"
+#include "Outcome.hpp"
+#include "Request.hpp"
+#include "Session.hpp"
+
+namespace ovix::net {
+
+// One HTTP exchange on its own libcurl easy handle: the request as given, the
+// final response's head and body, and the limits of its configuration. Made
+// on any thread, then handed to the network thread, which alone uses it.
+class Transfer {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Receives the outcome on the network thread, once.
+  using Finished = std::function<void(Outcome)>;
+
+  Transfer(Request request, const Configuration& configuration,
+           std::shared_ptr<const DevelopmentSettings> settings, Finished finished);
+  ~Transfer();
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  // Unique in the process; names the transfer to NetworkThread::abandon.
+  std::uint64_t id() const { return id_; }
+
+  // Makes the easy handle for the request, or gives the error that prevents
+  // the transfer (a malformed method or header field, no memory).
+  std::optional<Error> prepare();
+  CURL* easy() const { return easy_.get(); }
+
+  // When the wait for the next data runs out; none without a limit.
+  std::optional<Clock::time_point> idleDeadline() const;
+
+  // Hands the outcome of libcurl's result to the finished function.
+  void finish(CURLcode code);
+  // Hands this error to the finished function, with the response if its head arrived.
+  void fail(Error error);
+
+ private:
+  struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  };
+  struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  };
+  using List = std::unique_ptr<curl_slist, ListDeleter>;
+
+  static size_t onHeader(char* data, size_t size, size_t count, void* self);
+  static size_t onBody(char* data, size_t size, size_t count, void* self);
+  static int onProgress(void* self, curl_off_t downTotal, curl_off_t down, curl_off_t upTotal,
+                        curl_off_t up);
+
+  std::optional<Error> configure();
+  std::optional<HttpResponse> response() const;
+  void deliver(Outcome outcome);
+
+  const std::uint64_t id_;
+  const Request request_;
+  const Configuration configuration_;
+  const std::shared_ptr<const DevelopmentSettings> settings_;
+  Finished finished_;
+
+  std::unique_ptr<CURL, EasyDeleter> easy_;
+  List headerList_;
+  List connectTo_;
+  char errorText_[CURL_ERROR_SIZE] = {};
+
+  // The last response so far: a redirect or an interim answer starts anew.
+  HttpResponse::Headers headers_;
+  bool headComplete_ = false;
+  std::string body_;
+  bool bodyTooLarge_ = false;
+
+  Clock::time_point lastActivity_;
+  curl_off_t downloaded_ = 0;
+  curl_off_t uploaded_ = 0;
+};
+
+}  // namespace ovix::net

@@ -1,0 +1,147 @@
+#include "support/RawTlsServer.hpp"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "support/TestCertificate.hpp"
+
+namespace ovix::test {
+namespace {
+
+struct ContextDeleter {
+  void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+struct SslDeleter {
+  void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+
+// The body length the head announces; 0 without Content-Length.
+std::size_t contentLength(std::string_view head) {
+  constexpr std::string_view kField = "\r\ncontent-length:";
+  for (std::size_t at = 0; at + kField.size() <= head.size(); ++at) {
+    if (::strncasecmp(head.data() + at, kField.data(), kField.size()) == 0) {
+      return std::stoul(std::string(head.substr(at + kField.size())));
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+RawTlsServer::RawTlsServer(std::string reply) : reply_(std::move(reply)) {
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::listen(listener_, SOMAXCONN) != 0 ||
+      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot listen on loopback");
+  }
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread([this] { serve(); });
+}
+
+RawTlsServer::~RawTlsServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    // Wakes the server thread from accept() or from reading.
+    if (connection_ >= 0) ::shutdown(connection_, SHUT_RDWR);
+  }
+  ::shutdown(listener_, SHUT_RDWR);
+  thread_.join();
+  ::close(listener_);
+}
+
+std::string RawTlsServer::url(std::string_view path) const {
+  return "https://localhost:" + std::to_string(port_) + std::string(path);
+}
+
+std::optional<std::string> RawTlsServer::waitForRequest(std::size_t index,
+                                                        std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  if (!arrived_.wait_for(lock, timeout, [&] { return requests_.size() > index; })) {
+    return std::nullopt;
+  }
+  return requests_[index];
+}
+
+void RawTlsServer::serve() {
+  // A client that hangs up first must not end the process: writes then fail
+  // with EPIPE instead.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+  for (;;) {
+    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_ || connection < 0) {
+        if (connection >= 0) ::close(connection);
+        return;
+      }
+      connection_ = connection;
+    }
+    const int on = 1;  // replies written piecemeal must not wait for acknowledgements
+    ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    serveConnection(connection);
+    std::lock_guard lock(mutex_);
+    connection_ = -1;
+    ::close(connection);
+  }
+}
+
+void RawTlsServer::serveConnection(int connection) {
+  std::unique_ptr<SSL_CTX, ContextDeleter> context(SSL_CTX_new(TLS_server_method()));
+  const auto certificate = trustedTestCertificate();
+  if (!context || SSL_CTX_use_certificate(context.get(), certificate->certificate()) != 1 ||
+      SSL_CTX_use_PrivateKey(context.get(), certificate->key()) != 1) {
+    return;
+  }
+  std::unique_ptr<SSL, SslDeleter> ssl(SSL_new(context.get()));
+  if (!ssl || SSL_set_fd(ssl.get(), connection) != 1 || SSL_accept(ssl.get()) != 1) {
+    ERR_clear_error();
+    return;
+  }
+  std::string received;
+  std::size_t headEnd = std::string::npos;
+  char buffer[4096];
+  for (;;) {
+    if (headEnd == std::string::npos) {
+      if (auto end = received.find("\r\n\r\n"); end != std::string::npos) headEnd = end + 4;
+    }
+    if (headEnd != std::string::npos &&
+        received.size() >= headEnd + contentLength(received.substr(0, headEnd))) {
+      break;
+    }
+    const int n = SSL_read(ssl.get(), buffer, sizeof buffer);
+    if (n <= 0) {
+      ERR_clear_error();
+      return;
+    }
+    received.append(buffer, static_cast<std::size_t>(n));
+  }
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(received));
+  }
+  arrived_.notify_all();
+  SSL_write(ssl.get(), reply_.data(), static_cast<int>(reply_.size()));
+  SSL_shutdown(ssl.get());
+  ERR_clear_error();
+}
+
+}  // namespace ovix::test

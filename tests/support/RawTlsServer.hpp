@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace ovix::test {
+
+// A TLS server on 127.0.0.1 that keeps each request's bytes exactly as they
+// arrived (head and Content-Length body) and answers every connection with
+// the same raw reply, then closes it. For checking what goes on the wire,
+// which a parsing server hides. Presents trustedTestCertificate(); serves one
+// connection at a time on its own thread. Thread-safe.
+class RawTlsServer {
+ public:
+  explicit RawTlsServer(std::string reply);
+  ~RawTlsServer();
+  RawTlsServer(const RawTlsServer&) = delete;
+  RawTlsServer& operator=(const RawTlsServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  // "https://localhost:<port><path>".
+  std::string url(std::string_view path) const;
+
+  // The bytes of request `index`, once it has arrived in full.
+  std::optional<std::string> waitForRequest(std::size_t index, std::chrono::milliseconds timeout);
+
+ private:
+  void serve();
+  void serveConnection(int connection);
+
+  const std::string reply_;
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::vector<std::string> requests_;  // guarded by mutex_
+  int connection_ = -1;                // guarded by mutex_
+  bool stopping_ = false;              // guarded by mutex_
+};
+
+}  // namespace ovix::test

@@ -1,0 +1,163 @@
+#include "support/TlsServer.hpp"
+
+#include <strings.h>
+#include <sys/socket.h>
+
+#include <future>
+#include <stdexcept>
+
+namespace ovix::test {
+namespace {
+
+bool isAddressField(const std::string& name) {
+  for (const char* own : {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"}) {
+    if (name == own) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string RecordedRequest::header(std::string_view name) const {
+  for (const auto& [field, value] : headers) {
+    if (field.size() == name.size() && ::strncasecmp(field.data(), name.data(), name.size()) == 0) {
+      return value;
+    }
+  }
+  return "";
+}
+
+const std::string& TlsServer::trustedCertificatesPath() {
+  return trustedTestCertificatesPath();
+}
+
+TlsServer::TlsServer(Certificate certificate, std::size_t threads) {
+  std::shared_ptr<const TestCertificate> credentials;
+  switch (certificate) {
+    case Certificate::kTrusted:
+      credentials = trustedTestCertificate();
+      break;
+    case Certificate::kExpired:
+      credentials = expiredTestCertificate();
+      break;
+    case Certificate::kUntrusted:
+      credentials = TestCertificate::make("Ovix Untrusted Test Server");
+      break;
+  }
+  server_ = std::make_unique<httplib::SSLServer>(credentials->certificate(), credentials->key());
+  if (!server_->is_valid()) throw std::runtime_error("cannot set up the TLS server");
+
+  // The server library calls this as it starts serving, after it can be stopped.
+  auto serving = std::make_shared<std::promise<void>>();
+  server_->new_task_queue = [serving, threads] {
+    serving->set_value();
+    return new httplib::ThreadPool(threads);
+  };
+  // Without it, replies written piecemeal wait for delayed acknowledgements.
+  server_->set_tcp_nodelay(true);
+  auto listener = std::make_shared<int>(-1);
+  server_->set_socket_options([listener](int fd) {
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    *listener = fd;
+  });
+  const httplib::Server::Handler serve = [this](const auto& request, auto& response) {
+    this->serve(request, response);
+  };
+  const std::string any = ".*";
+  server_->Get(any, serve).Post(any, serve).Put(any, serve).Patch(any, serve);
+  server_->Delete(any, serve).Options(any, serve);
+
+  const int port = server_->bind_to_any_port("127.0.0.1");
+  if (port <= 0) throw std::runtime_error("cannot bind the TLS server");
+  port_ = static_cast<std::uint16_t>(port);
+  // The library listens with a short backlog; a burst of clients needs more.
+  if (*listener >= 0) ::listen(*listener, SOMAXCONN);
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  serving->get_future().wait();
+}
+
+TlsServer::~TlsServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  server_->stop();
+  thread_.join();
+}
+
+std::string TlsServer::url(std::string_view path) const {
+  return "https://localhost:" + std::to_string(port_) + std::string(path);
+}
+
+void TlsServer::handle(const std::string& method, const std::string& pathPattern,
+                       httplib::Server::Handler handler) {
+  std::lock_guard lock(mutex_);
+  routes_.push_back(Route{method, std::regex(pathPattern), std::move(handler)});
+}
+
+bool TlsServer::hold() {
+  std::unique_lock lock(mutex_);
+  ++held_;
+  changed_.notify_all();
+  changed_.wait(lock, [this] { return released_ || stopping_; });
+  --held_;
+  return !stopping_;
+}
+
+bool TlsServer::waitForHeld(std::size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return held_ >= count; });
+}
+
+void TlsServer::releaseHeld() {
+  {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::vector<RecordedRequest> TlsServer::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+bool TlsServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
+}
+
+void TlsServer::serve(const httplib::Request& request, httplib::Response& response) {
+  RecordedRequest recorded{request.method, request.path, "", {}, request.body, request.remote_port};
+  if (const auto mark = request.target.find('?'); mark != std::string::npos) {
+    recorded.query = request.target.substr(mark + 1);
+  }
+  for (const auto& [name, value] : request.headers) {
+    if (!isAddressField(name)) recorded.headers.emplace_back(name, value);
+  }
+  const std::string method = request.method == "HEAD" ? "GET" : request.method;
+  // The handler sees the groups of its own pattern.
+  httplib::Request routed = request;
+  httplib::Server::Handler handler;
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(recorded));
+    for (auto route = routes_.rbegin(); route != routes_.rend(); ++route) {
+      if (route->method == method &&
+          std::regex_match(routed.path, routed.matches, route->pattern)) {
+        handler = route->handler;
+        break;
+      }
+    }
+  }
+  changed_.notify_all();
+  if (!handler) {
+    response.status = 404;
+    return;
+  }
+  handler(routed, response);
+}
+
+}  // namespace ovix::test
