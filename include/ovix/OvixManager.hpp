@@ -14,6 +14,8 @@
 namespace ovix {
 
 class OvixAds;
+class OvixInfeed;
+class OvixRequest;
 
 // The host's way into the SDK: configuration, loading, rotation, binding,
 // click-through and impressions. Use the one shared instance.
@@ -38,6 +40,12 @@ class OVIX_EXPORT OvixManager {
 
   // Stores `isEnabled` in the log switch `ovix::logging`.
   void log(bool isEnabled);
+
+  // Loads ads for `request`; `ovixInfeed`, held weakly, hears the outcome
+  // (see OvixInfeed for which thread). Refused silently on an iPad while
+  // disableTablet() is true. Asks ovix::useragent for the user agent while
+  // userAgent() is empty. Main thread; never blocks.
+  void loadOvix(const OvixRequest& request, const std::shared_ptr<OvixInfeed>& ovixInfeed);
 
   // Empties the inventory: no ads, no rotation, no sent impressions.
   void clearAd();

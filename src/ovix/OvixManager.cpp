@@ -1,8 +1,10 @@
 #include "ovix/OvixManager.hpp"
 
+#include "OvixClient.hpp"
 #include "common/Log.hpp"
 #include "model/OvixAds.hpp"
 #include "ovix/platform/Device.hpp"
+#include "ovix/platform/UserAgent.hpp"
 
 namespace ovix {
 
@@ -26,9 +28,22 @@ OvixManager::OvixManager(std::shared_ptr<const Bundle> bundle)
 
 OvixManager::~OvixManager() = default;
 
-void OvixManager::log(bool isEnabled) { logging.store(isEnabled, std::memory_order_relaxed); }
+void OvixManager::log(bool isEnabled) {
+  logging.store(isEnabled, std::memory_order_relaxed);
+}
 
-void OvixManager::clearAd() { ovixAds_->clear(); }
+void OvixManager::loadOvix(const OvixRequest& request,
+                           const std::shared_ptr<OvixInfeed>& ovixInfeed) {
+  // The entry shows the SDK version where other entries show their file.
+  ULog(version(), "loadOvix(by:ovixInfeed:)", std::source_location::current().line(), "");
+  if (isDisableTablet()) return;
+  if (userAgent().empty()) setUserAgent(useragent::browserUserAgent());
+  std::make_shared<OvixClient>()->request(request, ovixInfeed);
+}
+
+void OvixManager::clearAd() {
+  ovixAds_->clear();
+}
 
 void OvixManager::add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list) {
   ovixAds_->add(list);
@@ -38,7 +53,9 @@ std::shared_ptr<OvixAdInfo> OvixManager::hasNextAd(const std::string& infeedId) 
   return ovixAds_->hasNextAd(infeedId);
 }
 
-bool OvixManager::isDisableTablet() const { return device::model() == "iPad" && disableTablet(); }
+bool OvixManager::isDisableTablet() const {
+  return device::model() == "iPad" && disableTablet();
+}
 
 #define OVIX_GUARDED_GET(type, name, field) \
   type OvixManager::name() const {          \

@@ -63,4 +63,12 @@ OVIX_EXPORT bool runMainQueueUntil(const std::function<bool()>& done,
 using Executor = std::function<void(Task)>;
 OVIX_EXPORT void setMainExecutor(Executor executor);
 
+// Work the SDK has in flight in the background: loads, image downloads,
+// beacons. Any thread.
+OVIX_EXPORT std::size_t pendingWork();
+
+// Waits until pendingWork() is 0 or the time-out passes; on the main thread it
+// runs the main queue meanwhile. Returns whether all work is done.
+OVIX_EXPORT bool waitForPendingWork(std::chrono::milliseconds timeout);
+
 }  // namespace ovix::dispatch

@@ -1,0 +1,167 @@
+#include "OvixClient.hpp"
+
+#include <simdjson.h>
+
+#include "OvixJsonParser.hpp"
+#include "common/Log.hpp"
+#include "console/Console.hpp"
+#include "json/Writer.hpp"
+#include "model/OvixAds.hpp"
+#include "net/Session.hpp"
+#include "ovix/platform/Dispatch.hpp"
+
+namespace ovix {
+namespace {
+
+constexpr double kResourceTimeout = 3.0;
+constexpr std::size_t kMaximumAnswerSize = 4 << 20;
+
+// The text of `data` when it is valid UTF-8.
+std::optional<std::string_view> utf8Text(std::string_view data) {
+  if (!simdjson::validate_utf8(data.data(), data.size())) return std::nullopt;
+  return data;
+}
+
+}  // namespace
+
+OvixClient::OvixClient() : manager_(OvixManager::shared()) {}
+
+OvixClient::~OvixClient() {
+  console::writeLine(std::string(__FILE__) + " deinit");
+}
+
+void OvixClient::request(const OvixRequest& request, std::weak_ptr<OvixInfeed> delegate) {
+  ULog("request(by:delegate:)", "START");
+  ovixInfeed_ = std::move(delegate);
+  this->request(request, [self = shared_from_this()](std::optional<json::Value> answer,
+                                                     std::optional<Error> error) {
+    self->update(std::move(answer), std::move(error));
+  });
+}
+
+void OvixClient::request(const OvixRequest& model, Callback callback) {
+  ULog("_request(by:callback:)", "START");
+  if (!model.validateRequired()) {
+    failed("request.validateRequired() = false", std::nullopt);
+    return;
+  }
+  auto urlRequest = makeURLRequest(manager_.urlString(), model);
+  if (!urlRequest) return;
+
+  net::Configuration configuration;
+  configuration.timeoutIntervalForResource = kResourceTimeout;
+  configuration.timeoutIntervalForRequest = model.timeout();
+  configuration.maximumBodySize = kMaximumAnswerSize;
+  ULog("_request(by:callback:)", "dataTaskWithRequest");
+  auto session = net::Session::make(configuration);
+  // The handler holds the session and the callback (and so this client)
+  // until the session has delivered the outcome.
+  auto task = session->dataTask(std::move(*urlRequest), [session, callback = std::move(callback)](
+                                                            std::optional<std::string> data,
+                                                            std::optional<HttpResponse> response,
+                                                            std::optional<Error> error) {
+    ULogPrints(response);
+    if (error) {
+      session->invalidateAndCancel();
+      ULog("_request(by:callback:)", "Error at the time of the ad request.");
+      callback(std::nullopt, std::move(error));
+      return;
+    }
+    if (!data) {
+      session->invalidateAndCancel();
+      callback(std::nullopt, std::nullopt);
+      return;
+    }
+    ULogPrints(utf8Text(*data));
+    auto decoded = json::decode(*data);
+    if (!decoded) {
+      ULog("_request(by:callback:)", "Exception: NSJSONSerialization.JSONObjectWithData.");
+      callback(std::nullopt, decoded.error());
+      return;
+    }
+    callback(std::move(decoded.value()), std::nullopt);
+  });
+  task->resume();
+  session->finishTasksAndInvalidate();
+  ULog("_request(by:callback:)", "END");
+}
+
+std::optional<net::Request> OvixClient::makeURLRequest(const std::string& url,
+                                                       const OvixRequest& model) {
+  auto address = net::Url::make(url);
+  if (!address) return std::nullopt;
+  auto body = makePostData(model);
+  if (!body) return std::nullopt;
+  ULog("makeURLRequest(_:model:)", "TEST");
+  ULogPrints(utf8Text(*body));
+
+  net::Request request(std::move(*address));
+  request.method = model.httpMethod().value_or("POST");
+  request.setValue(OvixManager::shared().userAgent(), "User-Agent");
+  request.addValue("application/json", "Content-Type");
+  request.body = std::move(*body);
+  if (logging.load(std::memory_order_relaxed)) {
+    std::map<std::string, std::string> fields;
+    for (const auto& [name, value] : request.headers) fields.emplace(name, value);
+    ULogPrints(fields);
+  }
+  return request;
+}
+
+std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
+  ULog("makePostData(from:)", "START");
+  auto written = json::writePretty(makePostDictionary(model));
+  if (!written) {
+    ULog("makePostData(from:)",
+         "Exception: JSONSerialization.data(withJSONObject: params, options: []).");
+    if (auto delegate = ovixInfeed_.lock()) delegate->failedToReceivedWith(written.error());
+    ULog("makePostData(from:)", "END");
+    return std::nullopt;
+  }
+  ULog("makePostData(from:)", "END");
+  return std::move(written.value());
+}
+
+nlohmann::json OvixClient::makePostDictionary(const OvixRequest& model) const {
+  nlohmann::json body = nlohmann::json::object();
+  nlohmann::json infeeds = nlohmann::json::object();
+  if (model.infeeds()) {
+    for (const auto& [infeedId, entry] : *model.infeeds()) infeeds[infeedId] = entry;
+  }
+  body["infeeds"] = std::move(infeeds);
+  body["advertising_id"] = model.advertisingId().value_or("");
+  body["app"] = manager_.bundleIdentifier();
+  body["version"] = manager_.version();
+  if (model.enableCoordinate()) {
+    body["lon"] = model.longitude();
+    body["lat"] = model.latitude();
+  }
+  if (model.enableAltitude()) body["altitude"] = model.altitude();
+  return body;
+}
+
+void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> error) {
+  ULog("update(_:error:)", "START");
+  if (error) {
+    failed("Optional(" + error->description() + ")", error);
+    return;
+  }
+  if (!answer) {
+    failed("response json is nil.", std::nullopt);
+    return;
+  }
+  dispatch::globalQueue().async([self = shared_from_this(), answer = std::move(*answer)] {
+    const auto records = OvixJsonParser().parse(answer);
+    self->manager_.ovixAds()->add(records);
+    if (auto delegate = self->ovixInfeed_.lock()) {
+      delegate->successfulToReceivedAt(static_cast<std::int64_t>(records.size()));
+    }
+  });
+}
+
+void OvixClient::failed(const std::string& message, const std::optional<Error>& error) {
+  ULog("failed(_:with:)", message);
+  if (auto delegate = ovixInfeed_.lock()) delegate->failedToReceivedWith(error);
+}
+
+}  // namespace ovix

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "dispatch/PendingWork.hpp"
+#include "json/Json.hpp"
+#include "net/Request.hpp"
+#include "ovix/OvixInfeed.hpp"
+#include "ovix/OvixManager.hpp"
+#include "ovix/OvixRequest.hpp"
+
+namespace ovix {
+
+// Carries out one ad load: validates the request, posts it as JSON, decodes
+// the answer, parses it into the shared inventory and tells the delegate.
+// Lives as long as the work it has scheduled; prints "<source path> deinit"
+// when destroyed, whether or not logging is on.
+class OvixClient : public std::enable_shared_from_this<OvixClient> {
+ public:
+  // The decoded answer or the error that ended the transfer.
+  using Callback = std::function<void(std::optional<json::Value>, std::optional<Error>)>;
+
+  OvixClient();
+  ~OvixClient();
+  OvixClient(const OvixClient&) = delete;
+  OvixClient& operator=(const OvixClient&) = delete;
+
+  // Starts the load on the calling thread; failures found before sending
+  // reach the delegate before this returns.
+  void request(const OvixRequest& request, std::weak_ptr<OvixInfeed> delegate);
+
+ private:
+  void request(const OvixRequest& request, Callback callback);
+  std::optional<net::Request> makeURLRequest(const std::string& url, const OvixRequest& model);
+  std::optional<std::string> makePostData(const OvixRequest& model);
+  nlohmann::json makePostDictionary(const OvixRequest& model) const;
+  void update(std::optional<json::Value> answer, std::optional<Error> error);
+  void failed(const std::string& message, const std::optional<Error>& error);
+
+  OvixManager& manager_;
+  std::weak_ptr<OvixInfeed> ovixInfeed_;
+  dispatch::PendingWork pending_;
+};
+
+}  // namespace ovix

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "json/Json.hpp"
+#include "ovix/OvixAdInfo.hpp"
+
+namespace ovix {
+
+// Turns a decoded ad server answer into records. Lenient: what has the wrong
+// shape is skipped or left empty, never an error. Holds no state; any thread.
+class OvixJsonParser {
+ public:
+  using List = std::vector<std::shared_ptr<OvixAdInfo>>;
+
+  OvixJsonParser() = default;
+  // Logs "deinit".
+  ~OvixJsonParser();
+  OvixJsonParser(const OvixJsonParser&) = delete;
+  OvixJsonParser& operator=(const OvixJsonParser&) = delete;
+
+  // The records of every slot of {"ads": {slot: [ad, ...]}, "errors": {...}},
+  // each slot's in array order, each with a new uuid.
+  List parse(const std::optional<json::Value>& answer);
+
+ private:
+  void parseSlots(const json::Value& ads, List& into);
+  void parseSlot(simdjson::dom::array ads, std::string_view infeedId, List& into);
+  void parseAd(simdjson::dom::object ad, std::string_view infeedId, List& into);
+};
+
+}  // namespace ovix

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace ovix::identity {
+
+// A new random UUID in upper case, 36 characters. Any thread.
+std::string makeUuidString();
+
+}  // namespace ovix::identity

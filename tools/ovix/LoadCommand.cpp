@@ -1,0 +1,228 @@
+#include "LoadCommand.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "Options.hpp"
+#include "ovix/Ovix.hpp"
+
+namespace ovix::tool {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kHelp =
+    "usage: ovix load [options]\n"
+    "  --infeed ID:COUNT      ask for COUNT ads of slot ID (repeatable)\n"
+    "  --lat DEG --lon DEG    the device's coordinate\n"
+    "  --altitude M           with --lat/--lon the whole location, alone the altitude\n"
+    "  --timeout SECONDS      the request time-out (at most 5)\n"
+    "  --method METHOD        the HTTP method (default POST)\n"
+    "  --advertising-id ID    enable tracking with this advertising identifier\n"
+    "  --user-agent UA        the user agent to send\n"
+    "  --device-model MODEL   the device model (default iPhone)\n"
+    "  --enable-tablet        load on an iPad too\n"
+    "  --connect HOST:PORT    connect to HOST:PORT for the ad server's host\n"
+    "  --cacert FILE          trust the certificates in FILE too\n"
+    "  --rotate ID:N          after a success, take N ads of slot ID (repeatable)\n"
+    "  --log                  switch the SDK's log on\n";
+
+struct LoadOptions {
+  std::vector<std::pair<std::string, long long>> infeeds;
+  std::optional<double> lat, lon, altitude, timeout;
+  std::optional<std::string> method, advertisingId, userAgent, deviceModel, connect, cacert;
+  bool enableTablet = false;
+  bool log = false;
+  std::vector<std::pair<std::string, long long>> rotations;
+};
+
+// Records the one outcome of the load.
+class Delegate : public OvixInfeed {
+ public:
+  void successfulToReceivedAt(std::int64_t count) override {
+    std::lock_guard lock(mutex_);
+    outcome_ = "success " + std::to_string(count);
+  }
+  void failedToReceivedWith(const std::optional<Error>& error) override {
+    std::lock_guard lock(mutex_);
+    outcome_ = "failure " + (error ? error->description() : std::string("none"));
+  }
+  std::optional<std::string> outcome() const {
+    std::lock_guard lock(mutex_);
+    return outcome_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::optional<std::string> outcome_;  // guarded by mutex_
+};
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "ovix load: %s\n%s", message.c_str(), kHelp);
+  return 2;
+}
+
+// Fills `options`; returns an exit status when the tool should stop.
+std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
+  Options args(argc, argv, 2);
+  while (auto name = args.next()) {
+    auto needValue = [&]() -> std::optional<std::string> { return args.value(); };
+    auto number = [&](std::optional<double>& into) {
+      auto text = needValue();
+      if (text) into = parseNumber(*text);
+      return into.has_value();
+    };
+    auto text = [&](std::optional<std::string>& into) {
+      into = needValue();
+      return into.has_value();
+    };
+    auto named = [&](auto& into) {
+      auto value = needValue();
+      auto pair = value ? parseNamed(*value) : std::nullopt;
+      if (pair) into.push_back(*pair);
+      return pair.has_value();
+    };
+    bool ok = true;
+    if (*name == "help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (*name == "infeed") {
+      ok = named(options.infeeds);
+    } else if (*name == "rotate") {
+      ok = named(options.rotations);
+    } else if (*name == "lat") {
+      ok = number(options.lat);
+    } else if (*name == "lon") {
+      ok = number(options.lon);
+    } else if (*name == "altitude") {
+      ok = number(options.altitude);
+    } else if (*name == "timeout") {
+      ok = number(options.timeout);
+    } else if (*name == "method") {
+      ok = text(options.method);
+    } else if (*name == "advertising-id") {
+      ok = text(options.advertisingId);
+    } else if (*name == "user-agent") {
+      ok = text(options.userAgent);
+    } else if (*name == "device-model") {
+      ok = text(options.deviceModel);
+    } else if (*name == "connect") {
+      ok = text(options.connect) && parseNamed(*options.connect).has_value();
+    } else if (*name == "cacert") {
+      ok = text(options.cacert);
+    } else if (*name == "enable-tablet") {
+      options.enableTablet = true;
+    } else if (*name == "log") {
+      options.log = true;
+    } else {
+      return usageError("unknown option '" + *name + "'");
+    }
+    if (!ok) return usageError("bad or missing value for --" + *name);
+  }
+  if (options.lat.has_value() != options.lon.has_value()) {
+    return usageError("--lat and --lon go together");
+  }
+  return std::nullopt;
+}
+
+// The ad server's host and port, as the SDK's endpoint names them.
+std::pair<std::string, std::uint16_t> serverHostAndPort(const std::string& url) {
+  std::string rest = url.substr(url.find("://") + 3);
+  rest = rest.substr(0, rest.find('/'));
+  const auto colon = rest.rfind(':');
+  if (colon == std::string::npos) return {rest, 443};
+  return {rest.substr(0, colon), static_cast<std::uint16_t>(std::stoi(rest.substr(colon + 1)))};
+}
+
+// Returns an exit status when a setting is refused.
+std::optional<int> configure(const LoadOptions& options) {
+  logging = options.log;
+  if (options.deviceModel) device::setModel(*options.deviceModel);
+  if (options.advertisingId) {
+    adsupport::setAdvertisingTrackingEnabled(true);
+    adsupport::setAdvertisingIdentifier(*options.advertisingId);
+  }
+  if (options.cacert) {
+    if (auto error = net::setExtraTrustedCertificates(*options.cacert)) {
+      return usageError("--cacert: " + error->localizedDescription());
+    }
+  }
+  auto& manager = OvixManager::shared();
+  if (options.connect) {
+    const auto target = *parseNamed(*options.connect);
+    const auto [host, port] = serverHostAndPort(manager.urlString());
+    if (target.second <= 0 || target.second > 65535) return usageError("--connect: bad port");
+    if (auto error = net::setConnectOverride(host, port, target.first,
+                                             static_cast<std::uint16_t>(target.second))) {
+      return usageError("--connect: " + error->localizedDescription());
+    }
+  }
+  if (options.userAgent) manager.setUserAgent(*options.userAgent);
+  if (options.enableTablet) manager.setDisableTablet(false);
+  return std::nullopt;
+}
+
+void fill(OvixRequest& request, const LoadOptions& options) {
+  for (const auto& [id, count] : options.infeeds) request.set(id, count);
+  if (options.lat && options.altitude) {
+    request.setLocation(*options.lat, *options.lon, *options.altitude);
+  } else if (options.lat) {
+    request.setCoordinate(*options.lat, *options.lon);
+  } else if (options.altitude) {
+    request.setAltitude(*options.altitude);
+  }
+  if (options.timeout) request.setRequestTimeout(*options.timeout);
+  if (options.method) request.setHttpMethod(*options.method);
+}
+
+std::string adLine(const std::shared_ptr<OvixAdInfo>& ad) {
+  if (!ad) return "ad none";
+  const nlohmann::ordered_json record = {{"infeedId", ad->infeedId()},
+                                         {"imageUrl", ad->imageUrl()},
+                                         {"advertiser", ad->advertiser()},
+                                         {"title", ad->title()},
+                                         {"descript", ad->descript()},
+                                         {"impUrl", ad->impUrl()},
+                                         {"viewableImpUrl", ad->viewableImpUrl()},
+                                         {"clickUrl", ad->clickUrl()},
+                                         {"uuid", ad->uuid()}};
+  return "ad " + record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+int runLoad(int argc, char** argv) {
+  LoadOptions options;
+  if (auto status = parse(argc, argv, options)) return *status;
+  if (auto status = configure(options)) return *status;
+
+  auto delegate = std::make_shared<Delegate>();
+  {
+    OvixRequest request;
+    fill(request, options);
+    OvixManager::shared().loadOvix(request, delegate);
+  }
+  // A refused load leaves no work behind, so there is nothing to wait for.
+  dispatch::runMainQueueUntil(
+      [&] { return delegate->outcome().has_value() || dispatch::pendingWork() == 0; }, 30s);
+  dispatch::waitForPendingWork(10s);
+
+  const auto outcome = delegate->outcome();
+  std::cout << outcome.value_or("no outcome") << '\n';
+  const bool success = outcome && outcome->rfind("success", 0) == 0;
+  if (success) {
+    for (const auto& [id, count] : options.rotations) {
+      for (long long i = 0; i < count; ++i) {
+        std::cout << adLine(OvixManager::shared().hasNextAd(id)) << '\n';
+      }
+    }
+  }
+  std::cout.flush();
+  return success ? 0 : 1;
+}
+
+}  // namespace ovix::tool
