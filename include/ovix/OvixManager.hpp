@@ -17,6 +17,14 @@ class OvixAds;
 class OvixInfeed;
 class OvixRequest;
 
+namespace ui {
+class CollectionViewCell;
+class ImageView;
+class Label;
+class TableViewCell;
+class View;
+}  // namespace ui
+
 // The host's way into the SDK: configuration, loading, rotation, binding,
 // click-through and impressions. Use the one shared instance.
 //
@@ -53,6 +61,40 @@ class OVIX_EXPORT OvixManager {
   void add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list);
   // The next ad of slot `infeedId` in rotation, or null when the slot has none.
   std::shared_ptr<OvixAdInfo> hasNextAd(const std::string& infeedId);
+
+  // Binds `adInfo` into a plain cell of exactly ui::TableViewCell (a subclass
+  // is left alone) that is not yet loaded(): title and advertiser into its
+  // labels, the placeholder then the image redrawn to `imageSize` into its
+  // image view, the ad label, and a click button of screenWidth() by
+  // `height` on top. Main thread.
+  void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
+                 const std::shared_ptr<OvixAdInfo>& adInfo, double height, Size imageSize);
+
+  // Binds `adInfo` into the host's own views of a table cell of any class that
+  // is not yet loaded(), with a click button of screenWidth() by `height` on
+  // the cell. `descriptionLabel` and `adLabel` may be null. A non-zero
+  // `imageRect` redraws the image to its size; zero keeps its natural size.
+  // Main thread.
+  void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
+                 const std::shared_ptr<OvixAdInfo>& adInfo,
+                 const std::shared_ptr<ui::ImageView>& imageView,
+                 const std::shared_ptr<ui::Label>& titleLabel,
+                 const std::shared_ptr<ui::Label>& descriptionLabel,
+                 const std::shared_ptr<ui::Label>& advertiserLabel,
+                 const std::shared_ptr<ui::Label>& adLabel, double height, Rect imageRect = Rect());
+
+  // The same for a collection cell, with a click button of exactly `size`.
+  void setInfeed(const std::shared_ptr<ui::CollectionViewCell>& cell,
+                 const std::shared_ptr<OvixAdInfo>& adInfo,
+                 const std::shared_ptr<ui::ImageView>& imageView,
+                 const std::shared_ptr<ui::Label>& titleLabel,
+                 const std::shared_ptr<ui::Label>& descriptionLabel,
+                 const std::shared_ptr<ui::Label>& advertiserLabel,
+                 const std::shared_ptr<ui::Label>& adLabel, Size size, Rect imageRect = Rect());
+
+  // Opens the click URL of the first click button among `view`'s direct
+  // subviews. Whether the URL was handed to the application. Main thread.
+  bool openAd(const std::shared_ptr<ui::View>& view);
 
   // True exactly when the device model is "iPad" and disableTablet() is true.
   bool isDisableTablet() const;

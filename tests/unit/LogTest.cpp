@@ -25,11 +25,12 @@ TEST_F(LogTest, EntryHasTheFiveLinesWithDateFileLineFunctionAndMessage) {
   const std::uint_least32_t line = __LINE__ - 1;
   const std::string text = out.stop();
 
-  const std::regex entry(
-      "\n" + kOpen + "\n\\[\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}\\] "
-      "OvixClient:57 - request\\(by:delegate:\\)  message: START\n" +
-      kClose + "\n\n" + "\n" + kOpen + "\n\\[[^\\]]+\\] LogTest:" + std::to_string(line) +
-      " - request\\(by:delegate:\\)  message: \n" + kClose + "\n\n");
+  const std::regex entry("\n" + kOpen +
+                         "\n\\[\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}\\] "
+                         "OvixClient:57 - request\\(by:delegate:\\)  message: START\n" +
+                         kClose + "\n\n" + "\n" + kOpen +
+                         "\n\\[[^\\]]+\\] LogTest:" + std::to_string(line) +
+                         " - request\\(by:delegate:\\)  message: \n" + kClose + "\n\n");
   EXPECT_TRUE(std::regex_match(text, entry)) << text;
 }
 
@@ -63,7 +64,9 @@ std::string dumpOf(auto value) {
   return out.stop();
 }
 
-std::string framed(const std::string& body) { return "\n" + kOpen + "\n" + body + kClose + "\n\n"; }
+std::string framed(const std::string& body) {
+  return "\n" + kOpen + "\n" + body + kClose + "\n\n";
+}
 
 TEST_F(LogTest, ValueDumpsOfAbsentValuesErrorsAndResponses) {
   EXPECT_EQ(dumpOf(std::nullopt), framed("nil\n"));

@@ -90,8 +90,7 @@ TEST(OvixAdsTest, RepeatedBatchesAreNeitherMergedNorDeduplicated) {
   ads.add(batch);
   ads.add(batch);
   EXPECT_EQ(ads.ads()->size(), 4u);
-  EXPECT_EQ(take(ads, "S", 8),
-            (std::vector<std::string>{"A", "B", "A", "B", "A", "B", "A", "B"}));
+  EXPECT_EQ(take(ads, "S", 8), (std::vector<std::string>{"A", "B", "A", "B", "A", "B", "A", "B"}));
 }
 
 TEST(OvixAdsTest, ClearForgetsEverythingAndTheNextBatchIsAFirstBatchAgain) {

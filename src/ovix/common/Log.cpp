@@ -37,13 +37,20 @@ std::string timestamp() {
 // The sentence for the status codes the log knows; nothing for the rest.
 std::optional<std::string_view> serverStatus(long code) {
   switch (code) {
-    case 204: return "204 No content.";
-    case 400: return "400 Bad request error.";
-    case 403: return "403 Forbidden.";
-    case 404: return "404 Not Found.";
-    case 500: return "500 Internal Server Error.";
-    case 503: return "503 Service Temporarily Unavailable.";
-    default: return std::nullopt;
+    case 204:
+      return "204 No content.";
+    case 400:
+      return "400 Bad request error.";
+    case 403:
+      return "403 Forbidden.";
+    case 404:
+      return "404 Not Found.";
+    case 500:
+      return "500 Internal Server Error.";
+    case 503:
+      return "503 Service Temporarily Unavailable.";
+    default:
+      return std::nullopt;
   }
 }
 
@@ -106,9 +113,13 @@ std::vector<std::string> dumpBody(const HttpResponse& response) {
   return body;
 }
 
-std::string describe(std::string_view text) { return std::string(text); }
+std::string describe(std::string_view text) {
+  return std::string(text);
+}
 
-std::string describe(bool value) { return value ? "true" : "false"; }
+std::string describe(bool value) {
+  return value ? "true" : "false";
+}
 
 std::string describe(double value) {
   char text[64];

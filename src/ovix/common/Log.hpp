@@ -38,8 +38,7 @@ std::string describe(bool value);
 std::string describe(double value);
 std::string describeQuoted(std::string_view text);
 template <class T>
-  requires std::is_integral_v<T>
-std::string describe(T value) {
+requires std::is_integral_v<T> std::string describe(T value) {
   return std::to_string(value);
 }
 template <class T>
@@ -72,7 +71,9 @@ std::string describe(const std::map<K, V>& values) {
   return text + "]";
 }
 
-inline std::vector<std::string> dumpBody(std::nullopt_t) { return {"nil"}; }
+inline std::vector<std::string> dumpBody(std::nullopt_t) {
+  return {"nil"};
+}
 template <class T>
 std::vector<std::string> dumpBody(const T& value) {
   return {describe(value)};

@@ -1,0 +1,267 @@
+// Binding ads into cells, their images and their click-through.
+#include <gtest/gtest.h>
+
+#include "EncodedImages.hpp"
+#include "ovix/Ovix.hpp"
+#include "ovix/OvixClickListener.hpp"
+#include "ovix/ViewTags.hpp"
+#include "ovix/platform/Application.hpp"
+#include "ovix/platform/CollectionViewCell.hpp"
+#include "ovix/platform/TableViewCell.hpp"
+#include "support/TlsServer.hpp"
+
+namespace ovix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TlsServer;
+
+// Records what the SDK asks the application.
+class RecordingHandler : public ui::URLHandler {
+ public:
+  bool canOpenURL(const std::string& url) override {
+    asked.push_back(url);
+    return url.rfind("https://", 0) == 0;
+  }
+  bool openURL(const std::string& url) override {
+    opened.push_back(url);
+    return true;
+  }
+  std::vector<std::string> asked;
+  std::vector<std::string> opened;
+};
+
+class HostCell : public ui::TableViewCell {
+ public:
+  explicit HostCell(ui::ViewKey key) : TableViewCell(key, Style::subtitle) {}
+};
+
+class BindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath());
+    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port());
+    const auto png = test::encodePng(test::RgbaImage(300, 200, {200, 30, 30, 255}));
+    server_.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
+      res.set_content(std::string(png.begin(), png.end()), "image/png");
+    });
+    server_.handle("GET", "/text", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("not an image", "text/plain");
+    });
+    manager().setScreenWidth(320);
+    ui::Application::setURLHandler(handler_);
+  }
+
+  void TearDown() override {
+    EXPECT_TRUE(dispatch::waitForPendingWork(10s));
+    ui::Application::resetURLHandler();
+    net::clearConnectOverrides();
+    manager().setImageViewRect(Rect());
+    manager().setAdLabelString("PR");
+  }
+
+  static OvixManager& manager() { return OvixManager::shared(); }
+
+  static std::shared_ptr<OvixAdInfo> ad(const std::string& image = "https://ad.ovix.example/img.png") {
+    auto record = std::make_shared<OvixAdInfo>();
+    record->setTitle("Title");
+    record->setAdvertiser("Acme");
+    record->setDescript("Description");
+    record->setImageUrl(image);
+    record->setClickUrl("https://click.example/landing");
+    record->setUuid("11111111-2222-4333-8444-555555555555");
+    return record;
+  }
+
+  static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
+    std::vector<std::shared_ptr<ui::Button>> buttons;
+    for (const auto& subview : view.subviews()) {
+      if (subview->tag() == kClickButtonTag) {
+        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
+      }
+    }
+    return buttons;
+  }
+
+  TlsServer server_;
+  std::shared_ptr<RecordingHandler> handler_ = std::make_shared<RecordingHandler>();
+};
+
+TEST_F(BindingTest, DefaultBindingFillsThePlainCellOnceAndShowsTheImageAtItsSize) {
+  auto cell = ui::make<ui::TableViewCell>(ui::TableViewCell::Style::subtitle);
+  auto record = ad();
+  manager().setInfeed(cell, record, 80, Size{60, 40});
+
+  EXPECT_TRUE(loaded(*cell));
+  EXPECT_EQ(identifier(*cell), record->uuid());
+  ASSERT_NE(listener(*cell), nullptr);
+  EXPECT_EQ(cell->textLabel()->text(), "Title");
+  EXPECT_EQ(cell->textLabel()->lineBreakMode(), ui::LineBreakMode::truncatingTail);
+  EXPECT_EQ(cell->detailTextLabel()->text(), "Acme");
+  EXPECT_TRUE(cell->detailTextLabel()->adjustsFontSizeToFitWidth());
+  ASSERT_NE(cell->imageView()->image(), nullptr) << "the placeholder, redrawn";
+  EXPECT_EQ(cell->imageView()->image()->size(), (Size{60, 40}));
+
+  const auto& content = cell->contentView()->subviews();
+  const auto label = std::dynamic_pointer_cast<ui::Label>(content.back());
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->frame(), Rect(299, 59, 21, 21));
+  EXPECT_EQ(label->text(), "PR");
+  EXPECT_EQ(label->textColor(), ui::Color::lightGray());
+  EXPECT_EQ(label->font().pointSize(), ui::Font::smallSystemFontSize());
+
+  const auto buttons = clickButtons(*cell);
+  ASSERT_EQ(buttons.size(), 1u);
+  EXPECT_EQ(cell->subviews().back(), buttons[0]) << "on top";
+  EXPECT_EQ(buttons[0]->frame(), Rect(0, 0, 320, 80));
+  EXPECT_EQ(clickUrl(*buttons[0]), record->clickUrl());
+
+  const auto placeholder = cell->imageView()->image();
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  const auto image = cell->imageView()->image();
+  ASSERT_NE(image, placeholder);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->size(), (Size{60, 40}));
+  EXPECT_EQ(image->scale(), 1.0);
+  EXPECT_EQ(image->pixel(30, 20), 0xFFC81E1Eu);
+  EXPECT_TRUE(cell->imageView()->clipsToBounds());
+  EXPECT_EQ(cell->imageView()->contentMode(), ui::ContentMode::scaleAspectFill);
+
+  manager().setInfeed(cell, ad(), 80, Size{60, 40});
+  EXPECT_EQ(cell->contentView()->subviews().size(), content.size()) << "bound once";
+}
+
+TEST_F(BindingTest, RebindingReplacesButtonAndListenerAndSubclassesAreRefused) {
+  auto cell = ui::make<ui::TableViewCell>();
+  manager().setInfeed(cell, ad(), 80, Size{60, 40});
+  EXPECT_EQ(cell->detailTextLabel(), nullptr) << "a basic cell shows no advertiser";
+  std::weak_ptr<OvixClickListener> first = listener(*cell);
+  const auto labels = cell->contentView()->subviews().size();
+
+  setLoaded(*cell, false);
+  auto second = ad();
+  second->setUuid("second");
+  manager().setInfeed(cell, second, 80, Size{60, 40});
+  EXPECT_TRUE(first.expired()) << "the replaced listener is released at once";
+  EXPECT_EQ(identifier(*cell), "second");
+  EXPECT_EQ(clickButtons(*cell).size(), 1u);
+  EXPECT_EQ(cell->contentView()->subviews().size(), labels + 1) << "a second ad label";
+
+  auto hostCell = ui::make<HostCell>();
+  manager().setInfeed(hostCell, ad(), 80, Size{60, 40});
+  EXPECT_FALSE(loaded(*hostCell));
+  EXPECT_TRUE(clickButtons(*hostCell).empty());
+}
+
+TEST_F(BindingTest, ZeroImageSizeClearsTheDefaultCellAndKeepsNaturalSizeInCustomCells) {
+  auto cell = ui::make<ui::TableViewCell>();
+  manager().setInfeed(cell, ad(), 80, Size{0, 0});
+  EXPECT_EQ(cell->imageView()->image(), nullptr);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(cell->imageView()->image(), nullptr);
+
+  auto custom = ui::make<ui::TableViewCell>();
+  auto imageView = ui::make<ui::ImageView>();
+  manager().setInfeed(custom, ad(), imageView, ui::make<ui::Label>(), nullptr,
+                      ui::make<ui::Label>(), nullptr, 80);
+  EXPECT_NE(imageView->image(), nullptr) << "the placeholder as loaded";
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  ASSERT_NE(imageView->image(), nullptr);
+  EXPECT_EQ(imageView->image()->size(), (Size{300, 200}));
+}
+
+TEST_F(BindingTest, BadImagesClearTheViewAndFailedDownloadsKeepThePlaceholder) {
+  auto undecodable = ui::make<ui::ImageView>();
+  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/text"), undecodable,
+                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  auto missing = ui::make<ui::ImageView>();
+  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/missing.png"), missing,
+                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  auto invalid = ui::make<ui::ImageView>();
+  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("not a url"), invalid,
+                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  const auto missingPlaceholder = missing->image();
+  const auto invalidPlaceholder = invalid->image();
+  ASSERT_NE(missingPlaceholder, nullptr);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(undecodable->image(), nullptr);
+  EXPECT_EQ(missing->image(), missingPlaceholder);
+  EXPECT_EQ(invalid->image(), invalidPlaceholder);
+}
+
+TEST_F(BindingTest, CustomBindingFillsTheHostsViewsAndSizesTheButtonPerCellKind) {
+  auto title = ui::make<ui::Label>();
+  auto description = ui::make<ui::Label>();
+  auto advertiser = ui::make<ui::Label>();
+  auto adLabel = ui::make<ui::Label>();
+  auto hostCell = ui::make<HostCell>();
+  manager().setInfeed(hostCell, ad(), ui::make<ui::ImageView>(), title, description, advertiser,
+                      adLabel, 90, Rect(0, 0, 30, 20));
+  EXPECT_TRUE(loaded(*hostCell)) << "custom binding takes subclasses";
+  EXPECT_EQ(title->text(), "Title");
+  EXPECT_EQ(description->text(), "Description");
+  EXPECT_EQ(advertiser->text(), "Acme");
+  EXPECT_EQ(adLabel->text(), "PR");
+  EXPECT_EQ(manager().imageViewRect(), Rect(0, 0, 30, 20));
+  EXPECT_EQ(clickButtons(*hostCell).at(0)->frame(), Rect(0, 0, 320, 90));
+
+  auto plain = ad();
+  plain->setAdvertiser("");
+  auto sponsor = ui::make<ui::Label>();
+  auto collection = ui::make<ui::CollectionViewCell>();
+  manager().setAdLabelString("Sponsored");
+  manager().setInfeed(collection, plain, ui::make<ui::ImageView>(), ui::make<ui::Label>(), nullptr,
+                      sponsor, nullptr, Size{150, 200});
+  EXPECT_EQ(sponsor->text(), "Sponsored by ");
+  EXPECT_EQ(clickButtons(*collection).at(0)->frame(), Rect(0, 0, 150, 200));
+}
+
+TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
+  auto cell = ui::make<ui::TableViewCell>();
+  manager().setInfeed(cell, ad(), 80, Size{60, 40});
+  clickButtons(*cell).at(0)->sendTouchUpInside();
+  EXPECT_EQ(handler_->opened, (std::vector<std::string>{"https://click.example/landing"}));
+
+  EXPECT_TRUE(manager().openAd(cell));
+  EXPECT_FALSE(manager().openAd(cell->contentView())) << "direct subviews only";
+  EXPECT_EQ(handler_->opened.size(), 2u);
+
+  auto unopenable = ad();
+  unopenable->setClickUrl("app://elsewhere");
+  auto other = ui::make<ui::TableViewCell>();
+  manager().setInfeed(other, unopenable, 80, Size{60, 40});
+  EXPECT_FALSE(manager().openAd(other));
+  clickButtons(*other).at(0)->sendTouchUpInside();
+  EXPECT_EQ(handler_->asked.back(), "app://elsewhere");
+  EXPECT_EQ(handler_->opened.size(), 2u);
+
+  auto view = ui::make<ui::View>();
+  auto untagged = ui::make<ui::Button>();
+  setClickUrl(*untagged, "https://untagged");
+  view->addSubview(untagged);
+  EXPECT_FALSE(manager().openAd(view));
+  auto first = std::make_shared<OvixClickListener>();
+  first->addListener(view, ad(), Size{10, 10});
+  auto firstButton = clickButtons(*view).at(0);
+  auto secondButton = ui::make<ui::Button>();
+  secondButton->setTag(kClickButtonTag);
+  setClickUrl(*secondButton, "https://second");
+  view->addSubview(secondButton);
+  EXPECT_TRUE(manager().openAd(view));
+  EXPECT_EQ(handler_->opened.back(), "https://click.example/landing") << "the first one wins";
+}
+
+TEST_F(BindingTest, ListenerLivesWithItsCellAndNeverOutlivesIt) {
+  auto cell = ui::make<ui::TableViewCell>();
+  manager().setInfeed(cell, ad(), 80, Size{60, 40});
+  std::weak_ptr<OvixClickListener> watcher = listener(*cell);
+  auto button = clickButtons(*cell).at(0);
+  ASSERT_FALSE(watcher.expired());
+  cell.reset();
+  EXPECT_TRUE(watcher.expired()) << "the button does not own its target";
+  button->sendTouchUpInside();  // the cell is gone; nothing opens
+  EXPECT_TRUE(handler_->opened.empty());
+}
+
+}  // namespace
+}  // namespace ovix
