@@ -96,6 +96,13 @@ class OVIX_EXPORT OvixManager {
   // subviews. Whether the URL was handed to the application. Main thread.
   bool openAd(const std::shared_ptr<ui::View>& view);
 
+  // Reports that `view` is about to be displayed, from the host's display
+  // callback named `from`. When `from` contains "willdisplay" in any case and
+  // the view is bound to a loaded ad whose impression was not sent yet, sends
+  // it (see Impression). Once per ad until clearAd(), even when reported from
+  // two threads at once. Works on shared() whatever the receiver. Main thread.
+  void tryImpression(const std::shared_ptr<ui::View>& view, const std::string& from);
+
   // True exactly when the device model is "iPad" and disableTablet() is true.
   bool isDisableTablet() const;
 

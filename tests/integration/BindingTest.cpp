@@ -62,7 +62,8 @@ class BindingTest : public ::testing::Test {
 
   static OvixManager& manager() { return OvixManager::shared(); }
 
-  static std::shared_ptr<OvixAdInfo> ad(const std::string& image = "https://ad.ovix.example/img.png") {
+  static std::shared_ptr<OvixAdInfo> ad(
+      const std::string& image = "https://ad.ovix.example/img.png") {
     auto record = std::make_shared<OvixAdInfo>();
     record->setTitle("Title");
     record->setAdvertiser("Acme");
@@ -172,11 +173,12 @@ TEST_F(BindingTest, ZeroImageSizeClearsTheDefaultCellAndKeepsNaturalSizeInCustom
 
 TEST_F(BindingTest, BadImagesClearTheViewAndFailedDownloadsKeepThePlaceholder) {
   auto undecodable = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/text"), undecodable,
-                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/text"),
+                      undecodable, ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr,
+                      80);
   auto missing = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/missing.png"), missing,
-                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/missing.png"),
+                      missing, ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
   auto invalid = ui::make<ui::ImageView>();
   manager().setInfeed(ui::make<ui::TableViewCell>(), ad("not a url"), invalid,
                       ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);

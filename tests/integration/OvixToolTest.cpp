@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "support/Process.hpp"
 #include "support/TlsServer.hpp"
@@ -55,6 +56,28 @@ TEST_F(OvixToolTest, LoadPrintsTheOutcomeThenTheRotatedAds) {
   const auto sent = server_.requests().at(0);
   EXPECT_EQ(sent.header("User-Agent"), "Tool/1");
   EXPECT_EQ(nlohmann::json::parse(sent.body)["advertising_id"], "AD-ID");
+}
+
+TEST_F(OvixToolTest, ImpressSendsTheBeaconsOnceAndClickOpensTheClickUrl) {
+  server_.handle("POST", "/ad/v2.ios", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(R"({"ads": {"a": [{"title": "One", "click_url": "https://shop.example/1",
+                                       "imp_url": ["https://ad.ovix.example/imp/1"],
+                                       "view_imp_url": ["https://ad.ovix.example/vimp/1"]}]}})",
+                    "application/json");
+  });
+  server_.handle("GET", "/v?imp/1", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("", "text/plain");
+  });
+  const auto result = run({"--infeed", "a:1", "--impress", "a", "--impress", "a", "--impress",
+                           "b", "--click", "a"});
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const auto tail = result.out.substr(result.out.find("success 1\n"));
+  const std::regex expected(
+      "success 1\n(impressed [0-9A-F-]{36}\n)\\1impressed none\nopened https://shop.example/1\n");
+  EXPECT_TRUE(std::regex_match(tail, expected)) << tail;
+  std::size_t beacons = 0;
+  for (const auto& request : server_.requests()) beacons += request.method == "GET";
+  EXPECT_EQ(beacons, 2u) << "one ad, two beacon URLs, sent once";
 }
 
 TEST_F(OvixToolTest, FailuresAndRefusalsExitOneAndUsageErrorsTwo) {

@@ -29,6 +29,10 @@ constexpr const char* kHelp =
     "  --connect HOST:PORT    connect to HOST:PORT for the ad server's host\n"
     "  --cacert FILE          trust the certificates in FILE too\n"
     "  --rotate ID:N          after a success, take N ads of slot ID (repeatable)\n"
+    "  --impress ID           after a success, bind the next ad of slot ID into a plain\n"
+    "                         cell, report it displayed and print its uuid (repeatable)\n"
+    "  --click ID             after a success, bind the next ad of slot ID, tap it and\n"
+    "                         print the URL it opens (nothing is launched)\n"
     "  --log                  switch the SDK's log on\n";
 
 struct LoadOptions {
@@ -38,6 +42,21 @@ struct LoadOptions {
   bool enableTablet = false;
   bool log = false;
   std::vector<std::pair<std::string, long long>> rotations;
+  std::vector<std::string> impressions;
+  std::optional<std::string> click;
+};
+
+// Records the URLs a tap opens instead of launching a browser.
+class RecordingOpener : public ui::URLHandler {
+ public:
+  bool canOpenURL(const std::string& url) override {
+    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+  }
+  bool openURL(const std::string& url) override {
+    opened.push_back(url);
+    return true;
+  }
+  std::vector<std::string> opened;
 };
 
 // Records the one outcome of the load.
@@ -94,6 +113,12 @@ std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
       ok = named(options.infeeds);
     } else if (*name == "rotate") {
       ok = named(options.rotations);
+    } else if (*name == "impress") {
+      auto id = needValue();
+      if (id) options.impressions.push_back(*id);
+      ok = id.has_value();
+    } else if (*name == "click") {
+      ok = text(options.click);
     } else if (*name == "lat") {
       ok = number(options.lat);
     } else if (*name == "lon") {
@@ -193,6 +218,45 @@ std::string adLine(const std::shared_ptr<OvixAdInfo>& ad) {
   return "ad " + record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// A plain cell of the default kind with `ad` bound the default way.
+std::shared_ptr<ui::TableViewCell> boundCell(const std::shared_ptr<OvixAdInfo>& ad) {
+  auto cell = ui::make<ui::TableViewCell>();
+  OvixManager::shared().setInfeed(cell, ad, 80, Size{60, 40});
+  return cell;
+}
+
+void impress(const std::vector<std::string>& slots) {
+  std::vector<std::string> lines;
+  std::vector<std::shared_ptr<ui::TableViewCell>> cells;
+  for (const auto& slot : slots) {
+    const auto ad = OvixManager::shared().hasNextAd(slot);
+    if (!ad) {
+      lines.push_back("impressed none");
+      continue;
+    }
+    cells.push_back(boundCell(ad));
+    OvixManager::shared().tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
+    lines.push_back("impressed " + ad->uuid());
+  }
+  if (!slots.empty()) dispatch::waitForPendingWork(10s);
+  for (const auto& line : lines) std::cout << line << '\n';
+}
+
+void click(const std::string& slot) {
+  auto opener = std::make_shared<RecordingOpener>();
+  ui::Application::setURLHandler(opener);
+  if (const auto ad = OvixManager::shared().hasNextAd(slot)) {
+    const auto cell = boundCell(ad);
+    for (const auto& view : cell->subviews()) {
+      if (view->tag() == kClickButtonTag)
+        std::static_pointer_cast<ui::Button>(view)->sendTouchUpInside();
+    }
+    dispatch::waitForPendingWork(10s);
+  }
+  ui::Application::resetURLHandler();
+  std::cout << (opener->opened.empty() ? "not opened" : "opened " + opener->opened.front()) << '\n';
+}
+
 }  // namespace
 
 int runLoad(int argc, char** argv) {
@@ -220,6 +284,9 @@ int runLoad(int argc, char** argv) {
         std::cout << adLine(OvixManager::shared().hasNextAd(id)) << '\n';
       }
     }
+    std::cout.flush();
+    impress(options.impressions);
+    if (options.click) click(*options.click);
   }
   std::cout.flush();
   return success ? 0 : 1;
