@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "NetTest.hpp"
+#include "support/RawTlsServer.hpp"
 
 namespace ovix::net {
 namespace {
@@ -138,6 +139,11 @@ TEST_F(TransferErrorTest, TruncatedBodyIsConnectionLost) {
                                   });
   });
   EXPECT_EQ(failure(fetch(request(server.url("/short")))), kNetworkConnectionLost);
+}
+
+TEST_F(TransferErrorTest, ReplyThatIsNotHttpIsBadServerResponse) {
+  test::RawTlsServer server("SSH-2.0-OpenSSH_9.2\r\n\r\n");
+  EXPECT_EQ(failure(fetch(request(server.url("/")))), kBadServerResponse);
 }
 
 TEST_F(TransferErrorTest, RedirectsStayOnHttpAndEndAfterTen) {
