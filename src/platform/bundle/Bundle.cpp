@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 std::mutex identifierMutex;
 std::string hostIdentifier;  // guarded by identifierMutex
 
-// share/ovix beside the lib folder that holds the code of this function.
+// The installed resources folder, found from the library that holds the code
+// of this function.
 std::optional<fs::path> installedResources() {
   Dl_info info{};
   if (::dladdr(reinterpret_cast<void*>(&installedResources), &info) == 0 || !info.dli_fname) {
@@ -22,7 +23,7 @@ std::optional<fs::path> installedResources() {
   std::error_code error;
   const fs::path library = fs::canonical(info.dli_fname, error);
   if (error) return std::nullopt;
-  const fs::path candidate = library.parent_path().parent_path() / "share" / "ovix";
+  const fs::path candidate = library.parent_path() / OVIX_RESOURCES_FROM_LIBDIR;
   if (fs::is_regular_file(candidate / "empty.gif", error)) return candidate;
   return std::nullopt;
 }
