@@ -63,8 +63,8 @@ std::shared_ptr<const Certificate> Certificate::make(const std::string& commonNa
       X509_gmtime_adj(X509_getm_notBefore(certificate), static_cast<long>(from.count())) &&
       X509_gmtime_adj(X509_getm_notAfter(certificate), static_cast<long>(until.count())) &&
       X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
-                                 reinterpret_cast<const unsigned char*>(commonName.c_str()), -1,
-                                 -1, 0) == 1 &&
+                                 reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
+                                 0) == 1 &&
       X509_set_issuer_name(certificate, name) == 1 &&
       X509_set_pubkey(certificate, made->key_.get()) == 1 &&
       addExtension(certificate, NID_basic_constraints, "critical,CA:TRUE") &&
@@ -99,8 +99,8 @@ std::string Certificate::pem() const {
 
 std::string Certificate::keyPem() const {
   const Bio bio(BIO_new(BIO_s_mem()), BIO_free);
-  if (!bio || PEM_write_bio_PrivateKey(bio.get(), key_.get(), nullptr, nullptr, 0, nullptr,
-                                       nullptr) != 1) {
+  if (!bio ||
+      PEM_write_bio_PrivateKey(bio.get(), key_.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1) {
     return "";
   }
   return contents(bio.get());

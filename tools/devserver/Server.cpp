@@ -1,6 +1,7 @@
 #include "Server.hpp"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <future>
 
@@ -96,15 +97,20 @@ std::optional<std::string> Server::start() {
 
   server_ = std::make_unique<httplib::SSLServer>(certificate.value().certificate->certificate(),
                                                  certificate.value().certificate->key());
-  if (!server_->is_valid()) return "cannot set up TLS with the certificate " +
-                                   certificatePath_.string();
+  if (!server_->is_valid())
+    return "cannot set up TLS with the certificate " + certificatePath_.string();
   server_->set_payload_max_length(kMaxBodyBytes);
+  // Without the library's SO_REUSEPORT, so that a second server on a busy
+  // port fails instead of sharing it.
+  server_->set_socket_options([](int fd) {
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  });
   route();
 
   const int port = options_.port == 0 ? server_->bind_to_any_port(options_.host)
-                   : server_->bind_to_port(options_.host, options_.port)
-                       ? options_.port
-                       : -1;
+                   : server_->bind_to_port(options_.host, options_.port) ? options_.port
+                                                                         : -1;
   if (port <= 0) {
     return "cannot listen on " + options_.host + ":" + std::to_string(options_.port) +
            " (is the port in use, or the host not this machine's?)";
@@ -145,9 +151,8 @@ void Server::route() {
     requestNote.clear();
     return httplib::Server::HandlerResponse::Unhandled;
   });
-  server_->set_logger([this](const Request& request, const Response& response) {
-    log(request, response);
-  });
+  server_->set_logger(
+      [this](const Request& request, const Response& response) { log(request, response); });
   server_->Post("/ad/v2.ios", [this](const Request& request, Response& response) {
     answerAds(request, response);
   });

@@ -116,7 +116,8 @@ int runServe(int argc, char** argv) {
     return 0;
   }
 
-  const auto adsPath = options.ads ? options.ads : Bundle::sdk()->pathForResource("sample-ads.json");
+  const auto adsPath =
+      options.ads ? options.ads : Bundle::sdk()->pathForResource("sample-ads.json");
   if (!adsPath) return failure("the sample ads are not installed; name a file with --ads");
   auto inventory = devserver::Inventory::load(*adsPath);
   if (!inventory) return failure(inventory.error());
@@ -134,9 +135,8 @@ int runServe(int argc, char** argv) {
   const std::string host = server.host;
   devserver::Server running(std::move(server));
   if (auto error = running.start()) return failure(*error);
-  writeLine("ovix serve listening on https://" + host + ":" +
-            std::to_string(running.port()) + " (certificate " +
-            running.certificatePath().string() + ")");
+  writeLine("ovix serve listening on https://" + host + ":" + std::to_string(running.port()) +
+            " (certificate " + running.certificatePath().string() + ")");
   int received = 0;
   sigwait(&signals, &received);
   running.stop();
