@@ -1,7 +1,7 @@
 // Binding ads into cells, their images and their click-through.
 #include <gtest/gtest.h>
 
-#include "EncodedImages.hpp"
+#include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/ViewTags.hpp"
@@ -41,7 +41,7 @@ class BindingTest : public ::testing::Test {
   void SetUp() override {
     net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath());
     net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port());
-    const auto png = test::encodePng(test::RgbaImage(300, 200, {200, 30, 30, 255}));
+    const auto png = encoders::encodePng(encoders::RgbaImage(300, 200, {200, 30, 30, 255}));
     server_.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
       res.set_content(std::string(png.begin(), png.end()), "image/png");
     });

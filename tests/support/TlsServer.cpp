@@ -41,7 +41,7 @@ TlsServer::TlsServer(Certificate certificate, std::size_t threads) {
       credentials = expiredTestCertificate();
       break;
     case Certificate::kUntrusted:
-      credentials = TestCertificate::make("Ovix Untrusted Test Server");
+      credentials = makeTestCertificate("Ovix Untrusted Test Server");
       break;
   }
   server_ = std::make_unique<httplib::SSLServer>(credentials->certificate(), credentials->key());

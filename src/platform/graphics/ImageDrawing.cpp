@@ -1,36 +1,20 @@
 #include "ovix/platform/ImageDrawing.hpp"
 
-#include <cairo.h>
-
 #include <cmath>
 #include <new>
 #include <vector>
 
+#include "Cairo.hpp"
 #include "Pixels.hpp"
 
 namespace ovix::gfx {
 namespace {
 
-struct SurfaceDeleter {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-  void operator()(cairo_t* context) const { cairo_destroy(context); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-using Context = std::unique_ptr<cairo_t, ContextDeleter>;
-
-// A cairo surface over `pixels`, which must outlive it.
-Surface surfaceOver(std::uint32_t* pixels, int width, int height) {
-  return Surface(cairo_image_surface_create_for_data(
-      reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, width, height, width * 4));
-}
-
 // Paints `source` stretched over all of `target`. Edge pixels are extended
 // rather than faded into transparency when scaling up.
 bool paintStretched(cairo_surface_t* source, int sourceWidth, int sourceHeight,
                     cairo_surface_t* target, int width, int height) {
-  const Context cr(cairo_create(target));
+  const CairoContext cr(cairo_create(target));
   cairo_scale(cr.get(), static_cast<double>(width) / sourceWidth,
               static_cast<double>(height) / sourceHeight);
   cairo_set_source_surface(cr.get(), source, 0, 0);
@@ -54,10 +38,8 @@ std::shared_ptr<const Image> redraw(const Image& image, Size size) {
   std::vector<std::uint32_t> pixels;
   if (!pixels::allocate(pixels, width, height)) return nullptr;
   {
-    const Surface target = surfaceOver(pixels.data(), width, height);
-    // cairo only reads a source surface, so the image stays unchanged.
-    const Surface source = surfaceOver(const_cast<std::uint32_t*>(image.pixels().data()),
-                                       image.width(), image.height());
+    const CairoSurface target = surfaceOver(pixels.data(), width, height);
+    const CairoSurface source = sourceSurface(image);
     if (cairo_surface_status(target.get()) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_status(source.get()) != CAIRO_STATUS_SUCCESS ||
         !paintStretched(source.get(), image.width(), image.height(), target.get(), width, height)) {
