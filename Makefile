@@ -1,5 +1,6 @@
-# The front door: `make test` installs what is missing, builds and runs the
-# suite three ways (warnings as errors, AddressSanitizer+UBSan, ThreadSanitizer).
+# The front door. `make demo` and `make test` install what is missing first;
+# `make test` builds and runs the suite three ways (warnings as errors,
+# AddressSanitizer+UBSan, ThreadSanitizer).
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
@@ -9,7 +10,7 @@ export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 
-.PHONY: all deps build test test-release test-asan test-tsan format clean
+.PHONY: all deps build demo test test-release test-asan test-tsan format clean
 
 all: build
 
@@ -25,6 +26,10 @@ $(BUILD)/tsan/build.ninja: | deps
 
 build: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
+
+# The sample host: a feed against the development server, a summary and feed.png.
+demo: build
+	$(BUILD)/release/tools/ovix feed
 
 test: test-release test-asan test-tsan
 
