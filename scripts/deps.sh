@@ -13,8 +13,8 @@ packages=(
   libcpp-httplib-dev zlib1g-dev libbrotli-dev
   # images, drawing and text
   libcairo2-dev libpng-dev libjpeg62-turbo-dev libgif-dev libwebp-dev libutf8proc-dev
-  # the renderer's sans-serif face
-  fonts-dejavu-core
+  # the renderer's sans-serif face, and fontconfig for the tests to free its caches
+  fonts-dejavu-core libfontconfig-dev
 )
 
 missing=()

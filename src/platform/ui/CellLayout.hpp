@@ -16,6 +16,7 @@ namespace ovix::ui {
 // 15 points to its right, one line each of their fonts: the text label
 // centred alone, the subtitle style's detail below it, value1's detail at
 // the right edge and value2's after the text. Texts are measured with `cr`.
+// Main thread, like the views.
 using Frames = std::unordered_map<const View*, Rect>;
 Frames layOutCell(cairo_t* cr, const TableViewCell& cell);
 

@@ -10,6 +10,7 @@
 #include "ovix/platform/Label.hpp"
 
 // One line of a label's text, measured and drawn with cairo's sans-serif face.
+// Main thread, like the labels it draws.
 namespace ovix::ui::text {
 
 // `utf8` made fit for one line: each invalid byte becomes U+FFFD and each
