@@ -7,6 +7,7 @@ CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 CTEST   := ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS  := suppressions=$(CURDIR)/tests/lsan.supp
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 
