@@ -135,6 +135,17 @@ class OVIX_EXPORT OvixManager {
   OvixAds* ovixAds() const { return ovixAds_.get(); }
 
  private:
+  // The host's views that a custom binding fills.
+  struct CustomViews {
+    std::shared_ptr<ui::ImageView> imageView;
+    std::shared_ptr<ui::Label> titleLabel;
+    std::shared_ptr<ui::Label> descriptionLabel;
+    std::shared_ptr<ui::Label> advertiserLabel;
+    std::shared_ptr<ui::Label> adLabel;
+  };
+  void bindCustom(const std::shared_ptr<ui::View>& cell, const std::shared_ptr<OvixAdInfo>& adInfo,
+                  const CustomViews& views, Size buttonSize, Rect imageRect);
+
   const std::string urlString_;
   const std::unique_ptr<OvixAds> ovixAds_;
 

@@ -44,12 +44,8 @@ void OvixManager::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                             const std::shared_ptr<ui::Label>& advertiserLabel,
                             const std::shared_ptr<ui::Label>& adLabel, double height,
                             Rect imageRect) {
-  if (!cell || !adInfo || loaded(*cell)) return;
-  const auto listener = bindCell(*cell, *adInfo);
-  setImageViewRect(imageRect);
-  listener->setInfeedInCustomCell(adInfo, imageView, titleLabel, descriptionLabel, advertiserLabel,
-                                  adLabel);
-  listener->addListener(cell, adInfo, Size{screenWidth(), height});
+  bindCustom(cell, adInfo, {imageView, titleLabel, descriptionLabel, advertiserLabel, adLabel},
+             Size{screenWidth(), height}, imageRect);
 }
 
 void OvixManager::setInfeed(const std::shared_ptr<ui::CollectionViewCell>& cell,
@@ -59,12 +55,19 @@ void OvixManager::setInfeed(const std::shared_ptr<ui::CollectionViewCell>& cell,
                             const std::shared_ptr<ui::Label>& descriptionLabel,
                             const std::shared_ptr<ui::Label>& advertiserLabel,
                             const std::shared_ptr<ui::Label>& adLabel, Size size, Rect imageRect) {
+  bindCustom(cell, adInfo, {imageView, titleLabel, descriptionLabel, advertiserLabel, adLabel},
+             size, imageRect);
+}
+
+void OvixManager::bindCustom(const std::shared_ptr<ui::View>& cell,
+                             const std::shared_ptr<OvixAdInfo>& adInfo, const CustomViews& views,
+                             Size buttonSize, Rect imageRect) {
   if (!cell || !adInfo || loaded(*cell)) return;
   const auto listener = bindCell(*cell, *adInfo);
   setImageViewRect(imageRect);
-  listener->setInfeedInCustomCell(adInfo, imageView, titleLabel, descriptionLabel, advertiserLabel,
-                                  adLabel);
-  listener->addListener(cell, adInfo, size);
+  listener->setInfeedInCustomCell(adInfo, views.imageView, views.titleLabel, views.descriptionLabel,
+                                  views.advertiserLabel, views.adLabel);
+  listener->addListener(cell, adInfo, buttonSize);
 }
 
 bool OvixManager::openAd(const std::shared_ptr<ui::View>& view) {
