@@ -79,6 +79,11 @@ std::optional<std::string> BackgroundProcess::readLine(std::chrono::milliseconds
 int BackgroundProcess::stop(int signal) {
   if (pid_ <= 0) return -1;
   ::kill(pid_, signal);
+  return wait();
+}
+
+int BackgroundProcess::wait() {
+  if (pid_ <= 0) return -1;
   while (out_fd_ >= 0 || err_fd_ >= 0) pump(-1);
   int status = 0;
   ::waitpid(pid_, &status, 0);

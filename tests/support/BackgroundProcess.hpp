@@ -27,7 +27,10 @@ class BackgroundProcess {
   // Sends `signal`, reads the rest of standard output and reaps the process.
   // Returns its exit status, or -1 when it did not exit normally.
   int stop(int signal);
-  // The rest of standard output after stop(), and all of standard error.
+  // Reads all the output and reaps the process once it ends by itself.
+  // Returns its exit status, or -1 when it did not exit normally.
+  int wait();
+  // The rest of standard output after stop() or wait(), and all of standard error.
   const std::string& remainingOutput() const { return out_; }
   const std::string& errors() const { return err_; }
 
