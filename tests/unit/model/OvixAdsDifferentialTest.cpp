@@ -24,16 +24,18 @@ constexpr int kSteps = 5000;
 // never gets a record.
 const std::vector<std::string> kSlots{"s0", "s1", "s2", ""};
 const std::string kUnknownSlot = "s9";
-// Few uuids, so that different records share them.
+// Few uuids, so that different records share them; kUnknownUuid is never
+// loaded.
 constexpr int kUuids = 24;
+const std::string kUnknownUuid = "u-unknown";
 
 class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
  protected:
   std::size_t pick(std::size_t n) { return rng_() % n; }
 
-  std::string anyUuid() {
-    return pick(8) == 0 ? "never-loaded" : "u" + std::to_string(pick(kUuids));
-  }
+  std::string loadedUuid() { return "u" + std::to_string(pick(kUuids)); }
+
+  std::string anyUuid() { return pick(8) == 0 ? kUnknownUuid : loadedUuid(); }
 
   std::string anySlot() { return pick(6) == 0 ? kUnknownSlot : kSlots[pick(kSlots.size())]; }
 
@@ -65,7 +67,7 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
         forModel.push_back(seen);
         forReal.push_back(pairs_.realOf(seen));
       } else {
-        auto [model, real] = pairs_.make(kSlots[pick(kSlots.size())], anyUuid());
+        auto [model, real] = pairs_.make(kSlots[pick(kSlots.size())], loadedUuid());
         forModel.push_back(std::move(model));
         forReal.push_back(std::move(real));
       }
