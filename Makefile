@@ -1,5 +1,7 @@
 # The front door: `make test` installs what is missing, builds and runs the
 # suite three ways (warnings as errors, AddressSanitizer+UBSan, ThreadSanitizer).
+# `make bench` builds the release tree and runs the benchmarks
+# (BENCH_ARGS="--benchmark_repetitions=5" for medians of five).
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
@@ -9,7 +11,9 @@ export ASAN_OPTIONS  := detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 
-.PHONY: all deps build test test-release test-asan test-tsan format clean
+BENCH_ARGS ?=
+
+.PHONY: all deps build test test-release test-asan test-tsan bench format clean
 
 all: build
 
@@ -19,9 +23,9 @@ deps:
 $(BUILD)/release/build.ninja: | deps
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 $(BUILD)/asan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF
+	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
 $(BUILD)/tsan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF
+	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
 
 build: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
@@ -39,6 +43,10 @@ test-asan: $(BUILD)/asan/build.ninja
 test-tsan: $(BUILD)/tsan/build.ninja
 	cmake --build $(BUILD)/tsan -j $(JOBS)
 	$(CTEST) --test-dir $(BUILD)/tsan
+
+bench: $(BUILD)/release/build.ninja
+	cmake --build $(BUILD)/release -j $(JOBS) --target ovix_bench
+	$(BUILD)/release/bench/ovix_bench $(BENCH_ARGS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
