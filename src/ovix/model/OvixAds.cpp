@@ -28,7 +28,7 @@ void OvixAds::add(const std::optional<List>& list) {
 
 void OvixAds::store(Record stored, Record queued) {
   Slot& slot = slots_[stored->infeedId()];
-  firstWithUuid_.try_emplace(stored->uuid(), stored);
+  firstWithUuid_.try_emplace(stored->uuid(), First{stored->fields(), stored});
   slot.stored.push_back(stored);
   enqueue(slot, std::move(queued));
   ads_->push_back(std::move(stored));
@@ -69,7 +69,7 @@ OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
   if (found == firstWithUuid_.end()) return nullptr;
   impressed_.push_back(uuid);
   impressedSet_.insert(uuid);
-  return found->second;
+  return found->second.record;
 }
 
 void OvixAds::appendImpressed(std::string uuid) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -67,6 +68,12 @@ class OvixAds {
     std::uint64_t order;
     Record record;
   };
+  // The first record loaded with a uuid, and the values its key points into,
+  // held so the key lives even when the record is changed.
+  struct First {
+    std::shared_ptr<const OvixAdInfo::Fields> values;
+    Record record;
+  };
   // A slot's records in load order and its rotation, next first.
   struct Slot {
     List stored;
@@ -79,12 +86,12 @@ class OvixAds {
   void restore(Slot& slot);
 
   mutable std::mutex mutex_;
-  std::optional<List> ads_;                                // guarded by mutex_
-  std::unordered_map<std::string, Slot> slots_;            // guarded by mutex_
-  std::unordered_map<std::string, Record> firstWithUuid_;  // guarded by mutex_
-  std::uint64_t nextOrder_ = 0;                            // guarded by mutex_
-  std::vector<std::string> impressed_;                     // guarded by mutex_
-  std::unordered_set<std::string> impressedSet_;           // guarded by mutex_
+  std::optional<List> ads_;                                    // guarded by mutex_
+  std::unordered_map<std::string, Slot> slots_;                // guarded by mutex_
+  std::unordered_map<std::string_view, First> firstWithUuid_;  // guarded by mutex_
+  std::uint64_t nextOrder_ = 0;                                // guarded by mutex_
+  std::vector<std::string> impressed_;                         // guarded by mutex_
+  std::unordered_set<std::string> impressedSet_;               // guarded by mutex_
 };
 
 }  // namespace ovix
