@@ -20,7 +20,7 @@ void countFork() {
   forks.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Kernel randomness fetched a block at a time, one system call per 32 uuids.
+// Kernel randomness fetched a block at a time, one system call per 256 uuids.
 // One per thread, so no lock.
 class RandomPool {
  public:
@@ -55,7 +55,7 @@ class RandomPool {
     return true;
   }
 
-  std::uint8_t bytes_[512];
+  std::uint8_t bytes_[4096];
   std::size_t used_ = sizeof bytes_;
   std::uint64_t generation_ = 0;
 };
