@@ -112,15 +112,16 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
     const auto b = figure(reference->second, comparison);
     if (!a || !b || *b <= 0) continue;
     const double ratio = *a / *b;
-    const bool met = ratio <= comparison.target;
+    const bool hasTarget = comparison.target > 0;
+    const bool met = !hasTarget || ratio <= comparison.target;
     allMet = allMet && met;
     char ratioText[32];
-    char targetText[32];
+    char targetText[32] = "—";
     std::snprintf(ratioText, sizeof ratioText, "%.2f×", ratio);
-    std::snprintf(targetText, sizeof targetText, "≤ %.2f×", comparison.target);
+    if (hasTarget) std::snprintf(targetText, sizeof targetText, "≤ %.2f×", comparison.target);
     out << "| " << comparison.title << " | " << format(*a, comparison) << " | "
         << format(*b, comparison) << " | " << ratioText << " | " << targetText << " | "
-        << (met ? "yes" : "no") << " |\n";
+        << (hasTarget ? (met ? "yes" : "no") : "—") << " |\n";
   }
   return allMet;
 }

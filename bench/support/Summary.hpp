@@ -21,7 +21,7 @@ struct Comparison {
   std::string title;
   std::string sdk;  // benchmark names
   std::string reference;
-  double target;  // the highest acceptable sdk / reference
+  double target;  // the highest acceptable sdk / reference; 0 for none
   Measure measure = Measure::kCpuTime;
   std::string counter;  // for Measure::kCounter
   std::string unit;     // for Measure::kCounter, shown after the figures
