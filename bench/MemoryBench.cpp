@@ -19,6 +19,13 @@ double heapInUse() {
   return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
+// Grows the decoder's buffers and fills its spare document, which it keeps
+// for later answers: memory of the decoder, not of the inventory.
+void warmDecoder() {
+  parsedAds(kAds, kSlots);
+  parsedAds(100, kSlots);
+}
+
 void report(benchmark::State& state, double bytes) {
   state.counters["heap_per_ad"] = bytes / kAds;
   state.counters["json_per_ad"] = static_cast<double>(kAdBytes);
@@ -27,7 +34,7 @@ void report(benchmark::State& state, double bytes) {
 // The worst case: all 10,000 ads in one first load, so each is held twice
 // (stored, and queued as a copy).
 void MemoryFirstLoad(benchmark::State& state) {
-  parsedAds(kAds, kSlots);  // grows the decoder's buffers, which it keeps
+  warmDecoder();
   double bytes = 0;
   for (auto _ : state) {
     const double before = heapInUse();
@@ -41,7 +48,7 @@ void MemoryFirstLoad(benchmark::State& state) {
 // 10,000 ads loaded 100 at a time: the first load is held twice, later loads'
 // records are both stored and queued as themselves.
 void MemoryHundredLoads(benchmark::State& state) {
-  parsedAds(kAds, kSlots);  // grows the decoder's buffers, which it keeps
+  warmDecoder();
   double bytes = 0;
   for (auto _ : state) {
     const double before = heapInUse();
