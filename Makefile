@@ -1,6 +1,8 @@
 # The front door. `make demo` and `make test` install what is missing first;
 # `make test` builds and runs the suite three ways (warnings as errors,
-# AddressSanitizer+UBSan, ThreadSanitizer).
+# AddressSanitizer+UBSan, ThreadSanitizer). `make bench` builds the release
+# tree and runs the benchmarks (BENCH_ARGS="--benchmark_repetitions=5" for
+# medians of five).
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
@@ -11,7 +13,9 @@ export LSAN_OPTIONS  := suppressions=$(CURDIR)/tests/lsan.supp
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 
-.PHONY: all deps build demo test test-release test-asan test-tsan format clean
+BENCH_ARGS ?=
+
+.PHONY: all deps build demo test test-release test-asan test-tsan bench format clean
 
 all: build
 
@@ -21,9 +25,9 @@ deps:
 $(BUILD)/release/build.ninja: | deps
 	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 $(BUILD)/asan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF
+	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
 $(BUILD)/tsan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF
+	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
 
 build: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
@@ -45,6 +49,10 @@ test-asan: $(BUILD)/asan/build.ninja
 test-tsan: $(BUILD)/tsan/build.ninja
 	cmake --build $(BUILD)/tsan -j $(JOBS)
 	$(CTEST) --test-dir $(BUILD)/tsan
+
+bench: $(BUILD)/release/build.ninja
+	cmake --build $(BUILD)/release -j $(JOBS) --target ovix_bench
+	$(BUILD)/release/bench/ovix_bench $(BENCH_ARGS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')

@@ -17,44 +17,62 @@ namespace ovix {
 // afterwards. A host that changes a record does so on the main thread.
 class OVIX_EXPORT OvixAdInfo {
  public:
-  OvixAdInfo() = default;
+  // The nine values of a record.
+  struct Fields {
+    std::string infeedId;
+    std::string imageUrl;
+    std::string advertiser;
+    std::string title;
+    std::string descript;
+    std::vector<std::string> impUrl;
+    std::vector<std::string> viewableImpUrl;
+    std::string clickUrl;
+    std::string uuid;
+  };
+
+  // A record whose values are all empty.
+  OvixAdInfo();
+  // A record with `fields`.
+  explicit OvixAdInfo(Fields fields);
+  // A record of values it may share with other records; they are never
+  // changed through it. Null stands for empty values.
+  explicit OvixAdInfo(std::shared_ptr<const Fields> fields);
   // Copies go through copy(), which makes a new shared record.
   OvixAdInfo(const OvixAdInfo&) = delete;
   OvixAdInfo& operator=(const OvixAdInfo&) = delete;
 
-  // A new record with the same nine values, the uuid included.
+  // A new record with the same nine values, the uuid included. Cheap: the two
+  // share their values until either is changed.
   std::shared_ptr<OvixAdInfo> copy() const;
 
-  const std::string& infeedId() const { return infeedId_; }
-  const std::string& imageUrl() const { return imageUrl_; }
-  const std::string& advertiser() const { return advertiser_; }
-  const std::string& title() const { return title_; }
-  const std::string& descript() const { return descript_; }
-  const std::vector<std::string>& impUrl() const { return impUrl_; }
-  const std::vector<std::string>& viewableImpUrl() const { return viewableImpUrl_; }
-  const std::string& clickUrl() const { return clickUrl_; }
-  const std::string& uuid() const { return uuid_; }
+  // The values, shared with this record's copies; never null.
+  const std::shared_ptr<const Fields>& fields() const { return fields_; }
 
-  void setInfeedId(std::string value) { infeedId_ = std::move(value); }
-  void setImageUrl(std::string value) { imageUrl_ = std::move(value); }
-  void setAdvertiser(std::string value) { advertiser_ = std::move(value); }
-  void setTitle(std::string value) { title_ = std::move(value); }
-  void setDescript(std::string value) { descript_ = std::move(value); }
-  void setImpUrl(std::vector<std::string> value) { impUrl_ = std::move(value); }
-  void setViewableImpUrl(std::vector<std::string> value) { viewableImpUrl_ = std::move(value); }
-  void setClickUrl(std::string value) { clickUrl_ = std::move(value); }
-  void setUuid(std::string value) { uuid_ = std::move(value); }
+  // References stay valid until the record is changed or destroyed.
+  const std::string& infeedId() const { return fields_->infeedId; }
+  const std::string& imageUrl() const { return fields_->imageUrl; }
+  const std::string& advertiser() const { return fields_->advertiser; }
+  const std::string& title() const { return fields_->title; }
+  const std::string& descript() const { return fields_->descript; }
+  const std::vector<std::string>& impUrl() const { return fields_->impUrl; }
+  const std::vector<std::string>& viewableImpUrl() const { return fields_->viewableImpUrl; }
+  const std::string& clickUrl() const { return fields_->clickUrl; }
+  const std::string& uuid() const { return fields_->uuid; }
+
+  // Each change gives this record values of its own; its copies keep theirs.
+  void setInfeedId(std::string value);
+  void setImageUrl(std::string value);
+  void setAdvertiser(std::string value);
+  void setTitle(std::string value);
+  void setDescript(std::string value);
+  void setImpUrl(std::vector<std::string> value);
+  void setViewableImpUrl(std::vector<std::string> value);
+  void setClickUrl(std::string value);
+  void setUuid(std::string value);
 
  private:
-  std::string infeedId_;
-  std::string imageUrl_;
-  std::string advertiser_;
-  std::string title_;
-  std::string descript_;
-  std::vector<std::string> impUrl_;
-  std::vector<std::string> viewableImpUrl_;
-  std::string clickUrl_;
-  std::string uuid_;
+  // Never changed once made, so records on any thread may share them.
+  std::shared_ptr<const Fields> fields_;
 };
 
 }  // namespace ovix

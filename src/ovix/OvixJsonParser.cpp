@@ -18,6 +18,7 @@ std::vector<std::string> stringsOf(simdjson::dom::element value) {
   simdjson::dom::array array;
   if (value.get(array)) return {};
   std::vector<std::string> strings;
+  strings.reserve(array.size());
   for (simdjson::dom::element item : array) {
     std::string_view text;
     if (item.get(text)) return {};
@@ -44,21 +45,37 @@ OvixJsonParser::List OvixJsonParser::parse(const std::optional<json::Value>& ans
   simdjson::dom::element ads;
   if (root["ads"].get(ads) || !ads.is_object()) return records;
   ULogPrints(answer->at(ads));
-  parseSlots(answer->at(ads), records);
+  Values values;
+  parseSlots(simdjson::dom::object(ads), values);
+  // One block for the answer's values: copying a record then counts a
+  // reference to the block, which the answer's records share, instead of one
+  // of its own scattered over the heap.
+  const auto block = std::make_shared<const Values>(std::move(values));
+  records.reserve(block->size());
+  for (const OvixAdInfo::Fields& fields : *block) {
+    records.push_back(
+        std::make_shared<OvixAdInfo>(std::shared_ptr<const OvixAdInfo::Fields>(block, &fields)));
+  }
   ULog("parse", "END");
   return records;
 }
 
-void OvixJsonParser::parseSlots(const json::Value& ads, List& into) {
+void OvixJsonParser::parseSlots(simdjson::dom::object ads, Values& into) {
   ULog("parse(_:into:)", "START");
-  for (auto [infeedId, slot] : simdjson::dom::object(ads.element())) {
+  std::size_t most = 0;
+  for (auto [infeedId, slot] : ads) {
+    simdjson::dom::array array;
+    if (!slot.get(array)) most += array.size();
+  }
+  into.reserve(most);
+  for (auto [infeedId, slot] : ads) {
     simdjson::dom::array array;
     if (!slot.get(array)) parseSlot(array, infeedId, into);
   }
   ULog("parse(_:into:)", "END");
 }
 
-void OvixJsonParser::parseSlot(simdjson::dom::array ads, std::string_view infeedId, List& into) {
+void OvixJsonParser::parseSlot(simdjson::dom::array ads, std::string_view infeedId, Values& into) {
   ULog("parse(_:for:into:)", "START");
   for (simdjson::dom::element item : ads) {
     simdjson::dom::object ad;
@@ -67,29 +84,29 @@ void OvixJsonParser::parseSlot(simdjson::dom::array ads, std::string_view infeed
   ULog("parse(_:for:into:)", "END");
 }
 
-void OvixJsonParser::parseAd(simdjson::dom::object ad, std::string_view infeedId, List& into) {
+void OvixJsonParser::parseAd(simdjson::dom::object ad, std::string_view infeedId, Values& into) {
   ULog("parse(_:for:into:)", "START");
-  auto record = std::make_shared<OvixAdInfo>();
-  record->setInfeedId(std::string(infeedId));
-  record->setUuid(identity::makeUuidString());
+  OvixAdInfo::Fields fields;
+  fields.infeedId = infeedId;
+  fields.uuid = identity::makeUuidString();
   for (auto [name, value] : ad) {
     if (name == "title") {
-      record->setTitle(stringOf(value));
+      fields.title = stringOf(value);
     } else if (name == "description") {
-      record->setDescript(stringOf(value));
+      fields.descript = stringOf(value);
     } else if (name == "image_url") {
-      record->setImageUrl(stringOf(value));
+      fields.imageUrl = stringOf(value);
     } else if (name == "displayed_advertiser") {
-      record->setAdvertiser(stringOf(value));
+      fields.advertiser = stringOf(value);
     } else if (name == "imp_url") {
-      record->setImpUrl(stringsOf(value));
+      fields.impUrl = stringsOf(value);
     } else if (name == "view_imp_url") {
-      record->setViewableImpUrl(stringsOf(value));
+      fields.viewableImpUrl = stringsOf(value);
     } else if (name == "click_url") {
-      record->setClickUrl(stringOf(value));
+      fields.clickUrl = stringOf(value);
     }
   }
-  into.push_back(std::move(record));
+  into.push_back(std::move(fields));
   ULog("parse(_:for:into:)", "END");
 }
 

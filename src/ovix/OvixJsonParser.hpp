@@ -23,13 +23,17 @@ class OvixJsonParser {
   OvixJsonParser& operator=(const OvixJsonParser&) = delete;
 
   // The records of every slot of {"ads": {slot: [ad, ...]}, "errors": {...}},
-  // each slot's in array order, each with a new uuid.
+  // each slot's in array order, each with a new uuid. The records of one
+  // answer, and their copies, share one block of values, released with the
+  // last of them.
   List parse(const std::optional<json::Value>& answer);
 
  private:
-  void parseSlots(const json::Value& ads, List& into);
-  void parseSlot(simdjson::dom::array ads, std::string_view infeedId, List& into);
-  void parseAd(simdjson::dom::object ad, std::string_view infeedId, List& into);
+  using Values = std::vector<OvixAdInfo::Fields>;
+
+  void parseSlots(simdjson::dom::object ads, Values& into);
+  void parseSlot(simdjson::dom::array ads, std::string_view infeedId, Values& into);
+  void parseAd(simdjson::dom::object ad, std::string_view infeedId, Values& into);
 };
 
 }  // namespace ovix

@@ -37,5 +37,44 @@ TEST(OvixAdInfoTest, CopyKeepsEveryValueAndTheUuidButIsAnotherIndependentObject)
   EXPECT_EQ(source.title(), "Title");
 }
 
+TEST(OvixAdInfoTest, ChangesToEitherSideOfACopyStayOnThatSide) {
+  OvixAdInfo::Fields fields;
+  fields.infeedId = "slot";
+  fields.title = "Title";
+  fields.impUrl = {"https://i/1"};
+  fields.uuid = "U";
+  const auto source = std::make_shared<OvixAdInfo>(std::move(fields));
+  const auto first = source->copy();
+  const auto second = first->copy();
+
+  source->setTitle("Source");
+  source->setImpUrl({});
+  EXPECT_EQ(first->title(), "Title");
+  EXPECT_EQ(second->title(), "Title");
+  EXPECT_EQ(first->impUrl(), std::vector<std::string>{"https://i/1"});
+
+  first->setUuid("V");
+  EXPECT_EQ(second->uuid(), "U");
+  EXPECT_EQ(source->uuid(), "U");
+  EXPECT_EQ(first->uuid(), "V");
+  EXPECT_EQ(first->infeedId(), "slot") << "the other values stay";
+  EXPECT_EQ(first->title(), "Title");
+
+  const auto later = source->copy();
+  EXPECT_EQ(later->title(), "Source");
+  EXPECT_TRUE(later->impUrl().empty());
+}
+
+TEST(OvixAdInfoTest, NewRecordsStartEmptyAndApartFromEachOther) {
+  OvixAdInfo a;
+  OvixAdInfo b;
+  a.setTitle("A");
+  EXPECT_EQ(a.title(), "A");
+  EXPECT_EQ(b.title(), "");
+  EXPECT_EQ(b.uuid(), "");
+  EXPECT_TRUE(b.impUrl().empty());
+  EXPECT_EQ(OvixAdInfo().title(), "");
+}
+
 }  // namespace
 }  // namespace ovix

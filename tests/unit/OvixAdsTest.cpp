@@ -121,6 +121,22 @@ TEST(OvixAdsTest, ClaimImpressionSucceedsOncePerUuidAndLooksInTheMasterList) {
   EXPECT_EQ(ads.impressed(), (std::vector<std::string>{"A"}));
 }
 
+// A record's slot and uuid count as they were when it was added; changing a
+// stored record later neither moves it nor loses it.
+TEST(OvixAdsTest, SlotAndUuidAreReadWhenARecordIsAdded) {
+  OvixAds ads;
+  ads.add(OvixAds::List{ad("S", "A")});
+  auto later = ad("S", "B");
+  ads.add(OvixAds::List{later});
+  later->setUuid("C");
+  later->setInfeedId("T");
+  later->setTitle(std::string(100, 'x'));  // new values; the old ones are gone
+  EXPECT_EQ(ads.claimImpression("B"), later);
+  EXPECT_EQ(ads.claimImpression("C"), nullptr);
+  EXPECT_EQ(ads.hasNextAd("T"), nullptr);
+  EXPECT_EQ(take(ads, "S", 2), (std::vector<std::string>{"A", "C"}));
+}
+
 // Loads add from workers while the main thread takes ads: no record is lost or
 // handed out twice within a cycle, and the lists stay whole.
 TEST(OvixAdsTest, ConcurrentAddsAndHandOutsKeepEveryRecord) {

@@ -8,66 +8,73 @@ void OvixAds::add(const std::optional<List>& list) {
   if (!list || list->empty()) return;
   std::lock_guard lock(mutex_);
   if (!ads_) {
-    List stored;
-    List queued;
-    stored.reserve(list->size());
-    queued.reserve(list->size());
+    // Nothing is kept unless the batch holds a record.
+    if (std::none_of(list->begin(), list->end(), [](const Record& r) { return r != nullptr; })) {
+      return;
+    }
+    ads_.emplace().reserve(list->size());
     for (const Record& record : *list) {
       if (!record) continue;
-      stored.push_back(record->copy());
-      queued.push_back(stored.back()->copy());
+      Record stored = record->copy();
+      Record queued = stored->copy();
+      store(std::move(stored), std::move(queued));
     }
-    if (stored.empty()) return;
-    ads_ = std::move(stored);
-    adsMirror_ = std::move(queued);
     return;
   }
   for (const Record& record : *list) {
-    if (!record) continue;
-    ads_->push_back(record);
-    if (adsMirror_) adsMirror_->push_back(record);
+    if (record) store(record, record);
   }
+}
+
+void OvixAds::store(Record stored, Record queued) {
+  Slot& slot = slots_[stored->infeedId()];
+  firstWithUuid_.try_emplace(stored->uuid(), First{stored->fields(), stored});
+  slot.stored.push_back(stored);
+  enqueue(slot, std::move(queued));
+  ads_->push_back(std::move(stored));
+}
+
+void OvixAds::enqueue(Slot& slot, Record record) {
+  slot.queued.push_back(Queued{nextOrder_++, std::move(record)});
 }
 
 OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
   std::lock_guard lock(mutex_);
-  if (!adsMirror_) return nullptr;
-  auto ofSlot = [&](const Record& record) { return record->infeedId() == infeedId; };
-  const auto found = std::find_if(adsMirror_->begin(), adsMirror_->end(), ofSlot);
-  if (found == adsMirror_->end()) return nullptr;
-  Record next = *found;
-  adsMirror_->erase(found);
-  if (std::none_of(adsMirror_->begin(), adsMirror_->end(), ofSlot)) restore(infeedId);
+  const auto found = slots_.find(infeedId);
+  if (found == slots_.end() || found->second.queued.empty()) return nullptr;
+  Slot& slot = found->second;
+  Record next = std::move(slot.queued.front().record);
+  slot.queued.pop_front();
+  if (slot.queued.empty()) restore(slot);
   return next;
 }
 
-void OvixAds::restore(const std::string& infeedId) {
-  if (!ads_ || !adsMirror_) return;
-  for (const Record& record : *ads_) {
-    if (record->infeedId() == infeedId) adsMirror_->push_back(record->copy());
-  }
+void OvixAds::restore(Slot& slot) {
+  for (const Record& record : slot.stored) enqueue(slot, record->copy());
 }
 
 void OvixAds::clear() {
   std::lock_guard lock(mutex_);
   ads_.reset();
-  adsMirror_.reset();
+  slots_.clear();
+  firstWithUuid_.clear();
   impressed_.clear();
+  impressedSet_.clear();
 }
 
 OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
   std::lock_guard lock(mutex_);
-  if (!ads_) return nullptr;
-  if (std::find(impressed_.begin(), impressed_.end(), uuid) != impressed_.end()) return nullptr;
-  const auto found = std::find_if(ads_->begin(), ads_->end(),
-                                  [&](const Record& record) { return record->uuid() == uuid; });
-  if (found == ads_->end()) return nullptr;
+  if (!ads_ || impressedSet_.contains(uuid)) return nullptr;
+  const auto found = firstWithUuid_.find(uuid);
+  if (found == firstWithUuid_.end()) return nullptr;
   impressed_.push_back(uuid);
-  return *found;
+  impressedSet_.insert(uuid);
+  return found->second.record;
 }
 
 void OvixAds::appendImpressed(std::string uuid) {
   std::lock_guard lock(mutex_);
+  impressedSet_.insert(uuid);
   impressed_.push_back(std::move(uuid));
 }
 
@@ -78,7 +85,17 @@ std::optional<OvixAds::List> OvixAds::ads() const {
 
 std::optional<OvixAds::List> OvixAds::adsMirror() const {
   std::lock_guard lock(mutex_);
-  return adsMirror_;
+  if (!ads_) return std::nullopt;
+  std::vector<const Queued*> all;
+  for (const auto& [infeedId, slot] : slots_) {
+    for (const Queued& queued : slot.queued) all.push_back(&queued);
+  }
+  std::sort(all.begin(), all.end(),
+            [](const Queued* a, const Queued* b) { return a->order < b->order; });
+  List mirror;
+  mirror.reserve(all.size());
+  for (const Queued* queued : all) mirror.push_back(queued->record);
+  return mirror;
 }
 
 std::vector<std::string> OvixAds::impressed() const {

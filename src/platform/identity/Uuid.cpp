@@ -1,15 +1,85 @@
 #include "identity/Uuid.hpp"
 
+#include <pthread.h>
+#include <sys/random.h>
 #include <uuid/uuid.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
 namespace ovix::identity {
+namespace {
+
+// Counts forks, in the child: a pool filled before a fork is thrown away, so
+// parent and child never hand out the same bytes.
+std::atomic<std::uint64_t> forks{0};
+
+void countFork() {
+  forks.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Kernel randomness fetched a block at a time, one system call per 256 uuids.
+// One per thread, so no lock.
+class RandomPool {
+ public:
+  RandomPool() {
+    static const bool watching = (::pthread_atfork(nullptr, nullptr, &countFork), true);
+    (void)watching;
+  }
+
+  // Fills `out`; false when the kernel gives no randomness.
+  bool take(std::uint8_t* out, std::size_t size) {
+    const std::uint64_t generation = forks.load(std::memory_order_relaxed);
+    if (generation != generation_) {
+      generation_ = generation;
+      used_ = sizeof bytes_;
+    }
+    if (sizeof bytes_ - used_ < size && !refill()) return false;
+    std::memcpy(out, bytes_ + used_, size);
+    used_ += size;
+    return true;
+  }
+
+ private:
+  bool refill() {
+    std::size_t filled = 0;
+    while (filled < sizeof bytes_) {
+      const ssize_t got = ::getrandom(bytes_ + filled, sizeof bytes_ - filled, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      filled += static_cast<std::size_t>(got);
+    }
+    used_ = 0;
+    return true;
+  }
+
+  std::uint8_t bytes_[4096];
+  std::size_t used_ = sizeof bytes_;
+  std::uint64_t generation_ = 0;
+};
+
+}  // namespace
 
 std::string makeUuidString() {
-  uuid_t id;
-  ::uuid_generate_random(id);
-  char text[37];
-  ::uuid_unparse_upper(id, text);
-  return std::string(text, 36);
+  thread_local RandomPool pool;
+  std::uint8_t id[16];
+  if (pool.take(id, sizeof id)) {
+    id[6] = static_cast<std::uint8_t>((id[6] & 0x0f) | 0x40);  // version 4: random
+    id[8] = static_cast<std::uint8_t>((id[8] & 0x3f) | 0x80);  // the RFC 4122 variant
+  } else {
+    ::uuid_generate_random(id);
+  }
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(36, '-');
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < sizeof id; ++i) {
+    if (at == 8 || at == 13 || at == 18 || at == 23) ++at;
+    text[at++] = kDigits[id[i] >> 4];
+    text[at++] = kDigits[id[i] & 0x0f];
+  }
+  return text;
 }
 
 }  // namespace ovix::identity

@@ -1,5 +1,7 @@
 #include "json/Json.hpp"
 
+#include "json/SpareDocument.hpp"
+
 namespace ovix::json {
 namespace {
 
@@ -18,14 +20,14 @@ std::string describe(const Value& value) {
 }
 
 Result<Value> decode(std::string_view bytes) {
-  // One parser per thread is reused for its buffers; each answer gets a
-  // document of its own, which outlives the parser's next use.
+  // One parser per thread is reused for its buffers, the padded copy of the
+  // bytes among them; each answer gets a document of its own, which outlives
+  // the parser's next use.
   thread_local simdjson::dom::parser parser;
-  auto document = std::make_shared<simdjson::dom::document>();
-  simdjson::padded_string padded(bytes);
+  auto document = SpareDocument::take();
   simdjson::dom::element root;
   const auto error =
-      parser.parse_into_document(*document, padded.data(), padded.size(), false).get(root);
+      parser.parse_into_document(*document, bytes.data(), bytes.size(), true).get(root);
   if (error) return decodingError(simdjson::error_message(error));
   if (!root.is_object() && !root.is_array()) {
     return decodingError("the top level is neither an object nor an array");

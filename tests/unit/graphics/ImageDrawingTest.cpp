@@ -40,6 +40,21 @@ TEST(ImageDrawingTest, RedrawStretchesOverExactlyTheRoundedSize) {
   EXPECT_EQ(narrow->pixel(8, 2), kBlue);
 }
 
+// A quarter-size JPEG of 640 by 360 drawn at 120 by 80 shrinks by exactly 4/3
+// across, where the drawing changes filter.
+TEST(ImageDrawingTest, ShrinkingByFourThirdsKeepsColoursAndEdges) {
+  const auto drawn = redraw(*halves(160, 90), {120, 80});
+  ASSERT_TRUE(drawn);
+  EXPECT_EQ(drawn->width(), 120);
+  EXPECT_EQ(drawn->height(), 80);
+  for (int y : {0, 40, 79}) {
+    EXPECT_EQ(drawn->pixel(0, y), kRed);
+    EXPECT_EQ(drawn->pixel(58, y), kRed);
+    EXPECT_EQ(drawn->pixel(61, y), kBlue);
+    EXPECT_EQ(drawn->pixel(119, y), kBlue);
+  }
+}
+
 TEST(ImageDrawingTest, EmptyOversizedOrMismatchedGiveNoImage) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (Size size :

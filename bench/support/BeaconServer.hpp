@@ -1,0 +1,46 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "support/TlsServer.hpp"
+
+namespace ovix::bench {
+
+// A beacon endpoint on loopback that answers GET /imp/... after a delay, with
+// a thread per request it may hold at once. Over HTTPS (the tests' TlsServer,
+// reached as https://ad.ovix.example through a connect override) or plain
+// HTTP (reached as http://127.0.0.1:port).
+class BeaconServer {
+ public:
+  enum class Scheme { kHttps, kHttp };
+
+  BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::milliseconds delay);
+  ~BeaconServer();
+  BeaconServer(const BeaconServer&) = delete;
+  BeaconServer& operator=(const BeaconServer&) = delete;
+
+  // The URL of beacon `index`.
+  std::string url(std::size_t index) const;
+  std::uint16_t port() const { return port_; }
+  std::size_t answered() const { return answered_.load(); }
+
+ private:
+  void answer(httplib::Response& response);
+
+  const Scheme scheme_;
+  const std::chrono::milliseconds delay_;
+  std::atomic<std::size_t> answered_{0};
+  std::unique_ptr<test::TlsServer> tls_;
+  std::unique_ptr<httplib::Server> plain_;
+  std::thread plainThread_;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace ovix::bench

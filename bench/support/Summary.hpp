@@ -1,0 +1,51 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// The table printed after the benchmarks: each comparison sets the SDK's
+// figure against its reference measured in the same run.
+namespace ovix::bench {
+
+enum class Measure {
+  kCpuTime,   // CPU time of the benchmark thread per iteration
+  kRealTime,  // wall-clock (or manual) time per iteration
+  kCounter,   // a user counter of the benchmark
+};
+
+struct Comparison {
+  std::string title;
+  std::string sdk;  // benchmark names
+  std::string reference;
+  double target;  // the highest acceptable sdk / reference; 0 for none
+  Measure measure = Measure::kCpuTime;
+  std::string counter;  // for Measure::kCounter
+  std::string unit;     // for Measure::kCounter, shown after the figures
+};
+
+// Adds a row to the table, comparing times or a user counter of the two
+// benchmarks; call during static initialisation. Return true.
+bool compare(std::string title, std::string sdk, std::string reference, double target,
+             Measure measure = Measure::kCpuTime);
+bool compareCounter(std::string title, std::string sdk, std::string reference, double target,
+                    std::string counter, std::string unit);
+
+// The console reporter, keeping each benchmark's result (the median when
+// repeated) for the table.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override;
+
+  // Prints the machine and the table as Markdown. Returns whether every
+  // comparison that ran met its target.
+  bool printSummary(std::ostream& out) const;
+
+ private:
+  std::map<std::string, Run> results_;
+};
+
+}  // namespace ovix::bench
