@@ -34,11 +34,14 @@ class TrustedCertificates {
   TrustedCertificates()
       : trusted_(TestCertificate::make("Ovix Test Server")),
         expired_(TestCertificate::make("Ovix Expired Test Server",
-                                       TestCertificate::Validity::kExpired)) {
+                                       TestCertificate::Validity::kExpired)),
+        wrongHost_(TestCertificate::make("Ovix Elsewhere Test Server",
+                                         TestCertificate::Validity::kNow,
+                                         "DNS:elsewhere.ovix.invalid")) {
     char name[] = "/tmp/ovix-trusted-XXXXXX";
     const int fd = ::mkstemp(name);
     if (fd < 0) throw std::runtime_error("cannot make the trusted certificates file");
-    const std::string pem = trusted_->pem() + expired_->pem();
+    const std::string pem = trusted_->pem() + expired_->pem() + wrongHost_->pem();
     const bool written = ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size());
     ::close(fd);
     path_ = name;
@@ -49,10 +52,12 @@ class TrustedCertificates {
   const std::string& path() const { return path_; }
   std::shared_ptr<const TestCertificate> trusted() const { return trusted_; }
   std::shared_ptr<const TestCertificate> expired() const { return expired_; }
+  std::shared_ptr<const TestCertificate> wrongHost() const { return wrongHost_; }
 
  private:
   std::shared_ptr<const TestCertificate> trusted_;
   std::shared_ptr<const TestCertificate> expired_;
+  std::shared_ptr<const TestCertificate> wrongHost_;
   std::string path_;
 };
 
@@ -71,12 +76,17 @@ std::shared_ptr<const TestCertificate> expiredTestCertificate() {
   return trustedCertificates().expired();
 }
 
+std::shared_ptr<const TestCertificate> wrongHostTestCertificate() {
+  return trustedCertificates().wrongHost();
+}
+
 const std::string& trustedTestCertificatesPath() {
   return trustedCertificates().path();
 }
 
 std::shared_ptr<const TestCertificate> TestCertificate::make(const std::string& commonName,
-                                                             Validity validity) {
+                                                             Validity validity,
+                                                             const std::string& hosts) {
   std::shared_ptr<TestCertificate> made(new TestCertificate);
   made->key_.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
   require(made->key_ != nullptr, "key");
@@ -96,7 +106,7 @@ std::shared_ptr<const TestCertificate> TestCertificate::make(const std::string& 
   X509_set_pubkey(certificate, made->key_.get());
   addExtension(certificate, NID_basic_constraints, "critical,CA:TRUE");
   addExtension(certificate, NID_subject_key_identifier, "hash");
-  addExtension(certificate, NID_subject_alt_name, "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1");
+  addExtension(certificate, NID_subject_alt_name, hosts.c_str());
   require(X509_sign(certificate, made->key_.get(), EVP_sha256()) > 0, "signature");
   return made;
 }

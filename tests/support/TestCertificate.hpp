@@ -8,15 +8,18 @@
 
 namespace ovix::test {
 
-// A self-signed certificate and its key, made at run time, for
+// A self-signed certificate and its key, made at run time, by default for
 // DNS:ad.ovix.example, DNS:localhost and IP:127.0.0.1.
 class TestCertificate {
  public:
   enum class Validity { kNow, kExpired };
+  static constexpr const char* kTestHosts = "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1";
 
-  // Each call makes a new key and certificate, named `commonName`.
+  // Each call makes a new key and certificate, named `commonName`, for the
+  // subject alternative names `hosts`.
   static std::shared_ptr<const TestCertificate> make(const std::string& commonName,
-                                                     Validity validity = Validity::kNow);
+                                                     Validity validity = Validity::kNow,
+                                                     const std::string& hosts = kTestHosts);
 
   X509* certificate() const { return certificate_.get(); }
   EVP_PKEY* key() const { return key_.get(); }
@@ -37,10 +40,12 @@ class TestCertificate {
 };
 
 // The certificates test servers present, made once per process: one valid
-// now and one that expired yesterday.
+// now, one that expired yesterday, and one valid now for another host only
+// (DNS:elsewhere.ovix.invalid).
 std::shared_ptr<const TestCertificate> trustedTestCertificate();
 std::shared_ptr<const TestCertificate> expiredTestCertificate();
-// A PEM file holding both, for net::setExtraTrustedCertificates; removed at exit.
+std::shared_ptr<const TestCertificate> wrongHostTestCertificate();
+// A PEM file holding all three, for net::setExtraTrustedCertificates; removed at exit.
 const std::string& trustedTestCertificatesPath();
 
 }  // namespace ovix::test
