@@ -94,12 +94,12 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size);
 #ifdef OVIX_FUZZ_NO_MAIN
 #define OVIX_FUZZ_MAIN(function)
 #else
-#define OVIX_FUZZ_MAIN(function)                                                     \
-  extern "C" int LLVMFuzzerInitialize(int*, char***) {                               \
-    ::ovix::fuzz::logToNowhere();                                                    \
-    return 0;                                                                        \
-  }                                                                                  \
+#define OVIX_FUZZ_MAIN(function)                                                      \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) {                                \
+    ::ovix::fuzz::logToNowhere();                                                     \
+    return 0;                                                                         \
+  }                                                                                   \
   extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
-    return function(data, size);                                                     \
+    return function(data, size);                                                      \
   }
 #endif

@@ -14,7 +14,9 @@
 namespace ovix::fuzz {
 namespace {
 
-bool utf8(const std::string& text) { return simdjson::validate_utf8(text.data(), text.size()); }
+bool utf8(const std::string& text) {
+  return simdjson::validate_utf8(text.data(), text.size());
+}
 
 // Fills a request from the input the way a host could, and tells whether a
 // body written from it must fail: a string that is not UTF-8 or a number

@@ -51,7 +51,8 @@ void checkEncoding(std::string_view text, const std::string& encoded) {
       i += 2;
       continue;
     }
-    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                         (c >= '0' && c <= '9') ||
                          std::string_view("-._~!$&'()*+,;=:@/?").find(c) != std::string_view::npos;
     OVIX_FUZZ_CHECK(allowed);
     decoded.push_back(c);

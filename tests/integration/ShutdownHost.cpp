@@ -28,7 +28,8 @@ class Delegate : public OvixInfeed {
     if (exitOnSuccess_) std::exit(0);
   }
   void failedToReceivedWith(const std::optional<Error>& error) override {
-    if (exitOnSuccess_) std::fprintf(stderr, "failed: %s\n", error ? error->description().c_str() : "");
+    if (exitOnSuccess_)
+      std::fprintf(stderr, "failed: %s\n", error ? error->description().c_str() : "");
   }
 
  private:

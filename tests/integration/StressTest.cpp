@@ -46,26 +46,27 @@ struct Ledger {
 // or two ads of the slot asked for, each with its own beacon, those of every
 // tenth load with an image.
 void serve(TlsServer& server, Ledger& ledger) {
-  server.handle("POST", "/ad/v2.ios", [&ledger](const httplib::Request& req, httplib::Response& res) {
-    const auto body = nlohmann::json::parse(req.body);
-    const std::string load = body["advertising_id"];
-    const std::string slot = body["infeeds"].begin().key();
-    const int count = body["infeeds"][slot]["count"];
-    nlohmann::json ads = nlohmann::json::array();
-    std::vector<std::string> titles;
-    for (int k = 0; k < count; ++k) {
-      const std::string title = load + "-" + std::to_string(k);
-      titles.push_back(title);
-      ads.push_back({{"title", title},
-                     {"image_url", load.back() == '0' ? std::string(kBase) + "/img.png" : ""},
-                     {"imp_url", {std::string(kBase) + "/imp/" + title}}});
-    }
-    {
-      std::lock_guard lock(ledger.mutex);
-      ledger.sent[load] = titles;
-    }
-    res.set_content(nlohmann::json{{"ads", {{slot, ads}}}}.dump(), "application/json");
-  });
+  server.handle(
+      "POST", "/ad/v2.ios", [&ledger](const httplib::Request& req, httplib::Response& res) {
+        const auto body = nlohmann::json::parse(req.body);
+        const std::string load = body["advertising_id"];
+        const std::string slot = body["infeeds"].begin().key();
+        const int count = body["infeeds"][slot]["count"];
+        nlohmann::json ads = nlohmann::json::array();
+        std::vector<std::string> titles;
+        for (int k = 0; k < count; ++k) {
+          const std::string title = load + "-" + std::to_string(k);
+          titles.push_back(title);
+          ads.push_back({{"title", title},
+                         {"image_url", load.back() == '0' ? std::string(kBase) + "/img.png" : ""},
+                         {"imp_url", {std::string(kBase) + "/imp/" + title}}});
+        }
+        {
+          std::lock_guard lock(ledger.mutex);
+          ledger.sent[load] = titles;
+        }
+        res.set_content(nlohmann::json{{"ads", {{slot, ads}}}}.dump(), "application/json");
+      });
   server.handle("GET", "/imp/.*", [&ledger](const httplib::Request& req, httplib::Response& res) {
     {
       std::lock_guard lock(ledger.mutex);

@@ -34,9 +34,9 @@ std::vector<Fault> neverFinishingFaults() {
 }
 
 std::vector<Fault> immediateFaults() {
-  return {Fault::kResetMidBody,      Fault::kHandshakeFailure,  Fault::kWrongHost,
-          Fault::kExpiredCertificate, Fault::kUnresolvableHost,  Fault::kOversizeAnnounced,
-          Fault::kOversizeChunked,    Fault::kRedirectToFile,    Fault::kRedirectLoop};
+  return {Fault::kResetMidBody,       Fault::kHandshakeFailure, Fault::kWrongHost,
+          Fault::kExpiredCertificate, Fault::kUnresolvableHost, Fault::kOversizeAnnounced,
+          Fault::kOversizeChunked,    Fault::kRedirectToFile,   Fault::kRedirectLoop};
 }
 
 std::vector<Fault> allFaults() {
@@ -178,7 +178,8 @@ void FaultServer::routeLoads() const {
   if (fault_ == Fault::kUnresolvableHost) {
     net::setConnectOverride("ad.ovix.example", 443, unresolvableHost(), 443);
   } else {
-    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", raw_ ? raw_->port() : tls_->port());
+    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1",
+                            raw_ ? raw_->port() : tls_->port());
   }
 }
 

@@ -33,8 +33,8 @@ class TrustedCertificates {
  public:
   TrustedCertificates()
       : trusted_(TestCertificate::make("Ovix Test Server")),
-        expired_(TestCertificate::make("Ovix Expired Test Server",
-                                       TestCertificate::Validity::kExpired)),
+        expired_(
+            TestCertificate::make("Ovix Expired Test Server", TestCertificate::Validity::kExpired)),
         wrongHost_(TestCertificate::make("Ovix Elsewhere Test Server",
                                          TestCertificate::Validity::kNow,
                                          "DNS:elsewhere.ovix.invalid")) {

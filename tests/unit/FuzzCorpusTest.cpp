@@ -20,7 +20,8 @@ void replay(const std::string& target, int (*function)(const std::uint8_t*, std:
   std::size_t inputs = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(OVIX_FUZZ_CORPUS) / target)) {
     std::ifstream file(entry.path(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     SCOPED_TRACE(entry.path().string());
     function(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     ++inputs;
@@ -37,10 +38,18 @@ void replayLogged(const std::string& target, int (*function)(const std::uint8_t*
   logging = false;
 }
 
-TEST(FuzzCorpusTest, Responses) { replayLogged("response", fuzzResponse); }
-TEST(FuzzCorpusTest, Images) { replay("image", fuzzImage); }
-TEST(FuzzCorpusTest, Urls) { replayLogged("url", fuzzUrl); }
-TEST(FuzzCorpusTest, Requests) { replayLogged("request", fuzzRequest); }
+TEST(FuzzCorpusTest, Responses) {
+  replayLogged("response", fuzzResponse);
+}
+TEST(FuzzCorpusTest, Images) {
+  replay("image", fuzzImage);
+}
+TEST(FuzzCorpusTest, Urls) {
+  replayLogged("url", fuzzUrl);
+}
+TEST(FuzzCorpusTest, Requests) {
+  replayLogged("request", fuzzRequest);
+}
 
 }  // namespace
 }  // namespace ovix::fuzz

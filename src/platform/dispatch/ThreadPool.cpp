@@ -13,9 +13,13 @@ ThreadPool::ThreadPool(unsigned workers) {
   for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
 }
 
-ThreadPool::~ThreadPool() { stop(); }
+ThreadPool::~ThreadPool() {
+  stop();
+}
 
-void ThreadPool::async(Task task) { tryAsync(std::move(task)); }
+void ThreadPool::async(Task task) {
+  tryAsync(std::move(task));
+}
 
 bool ThreadPool::tryAsync(Task task) {
   {

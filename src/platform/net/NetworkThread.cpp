@@ -33,7 +33,9 @@ NetworkThread::NetworkThread() {
   thread_ = std::thread([this] { run(); });
 }
 
-NetworkThread::~NetworkThread() { stop(); }
+NetworkThread::~NetworkThread() {
+  stop();
+}
 
 void NetworkThread::stop() {
   {

@@ -66,18 +66,17 @@ void SessionTask::transferFinished(Outcome outcome) {
 
 void SessionTask::deliver(CompletionHandler handler, Outcome outcome,
                           std::unique_ptr<dispatch::PendingWork> work) {
-  session_->delegateQueue().async([self = shared_from_this(), handler = std::move(handler),
-                                   outcome = std::move(outcome),
-                                   work = std::shared_ptr<dispatch::PendingWork>(
-                                       std::move(work))]() mutable {
-    if (handler)
-      handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
-    handler = nullptr;  // what it holds goes before the transfer counts as done
-    if (work) {
-      pending::end();
-      work.reset();  // last: pending work covers the transfer to its very end
-    }
-  });
+  session_->delegateQueue().async(
+      [self = shared_from_this(), handler = std::move(handler), outcome = std::move(outcome),
+       work = std::shared_ptr<dispatch::PendingWork>(std::move(work))]() mutable {
+        if (handler)
+          handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
+        handler = nullptr;  // what it holds goes before the transfer counts as done
+        if (work) {
+          pending::end();
+          work.reset();  // last: pending work covers the transfer to its very end
+        }
+      });
 }
 
 }  // namespace ovix::net

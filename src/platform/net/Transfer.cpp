@@ -180,8 +180,8 @@ std::optional<Transfer::Clock::time_point> Transfer::idleDeadline() const {
   if (!limit) return std::nullopt;
   // A limit beyond the clock's range (a host's "never") is no limit; adding it
   // would overflow.
-  const auto room =
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - lastActivity_);
+  const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() -
+                                                                          lastActivity_);
   if (*limit >= room.count()) return std::nullopt;
   return lastActivity_ + std::chrono::milliseconds(*limit);
 }
