@@ -57,7 +57,8 @@ fuzz-smoke: fuzz-build
 	bash scripts/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS)
 
 # Rewrites the committed seed corpora.
-fuzz-seeds: fuzz-build
+fuzz-seeds: $(BUILD)/fuzz/build.ninja
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target ovix_fuzz_seeds
 	$(BUILD)/fuzz/tests/fuzz/ovix_fuzz_seeds tests/fuzz/corpus
 
 format:
