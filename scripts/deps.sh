@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   # build and test
   cmake ninja-build g++ make pkg-config clang-format
+  # fuzzing: clang with libFuzzer, the sanitizer runtimes and the symbolizer
+  # (16: 14 cannot compile std::source_location against libstdc++ 12)
+  clang-16 libclang-rt-16-dev llvm-16
   libgtest-dev libgmock-dev libbenchmark-dev
   # network, JSON, identity
   libcurl4-openssl-dev libssl-dev libsimdjson-dev nlohmann-json3-dev uuid-dev

@@ -3,9 +3,9 @@
 #include <simdjson.h>
 
 #include "OvixJsonParser.hpp"
+#include "RequestBody.hpp"
 #include "common/Log.hpp"
 #include "console/Console.hpp"
-#include "json/Writer.hpp"
 #include "model/OvixAds.hpp"
 #include "net/Session.hpp"
 #include "ovix/platform/Dispatch.hpp"
@@ -110,7 +110,7 @@ std::optional<net::Request> OvixClient::makeURLRequest(const std::string& url,
 
 std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
   ULog("makePostData(from:)", "START");
-  auto written = json::writePretty(makePostDictionary(model));
+  auto written = makePostBody(model, manager_.bundleIdentifier(), manager_.version());
   if (!written) {
     ULog("makePostData(from:)",
          "Exception: JSONSerialization.data(withJSONObject: params, options: []).");
@@ -120,24 +120,6 @@ std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
   }
   ULog("makePostData(from:)", "END");
   return std::move(written.value());
-}
-
-nlohmann::json OvixClient::makePostDictionary(const OvixRequest& model) const {
-  nlohmann::json body = nlohmann::json::object();
-  nlohmann::json infeeds = nlohmann::json::object();
-  if (model.infeeds()) {
-    for (const auto& [infeedId, entry] : *model.infeeds()) infeeds[infeedId] = entry;
-  }
-  body["infeeds"] = std::move(infeeds);
-  body["advertising_id"] = model.advertisingId().value_or("");
-  body["app"] = manager_.bundleIdentifier();
-  body["version"] = manager_.version();
-  if (model.enableCoordinate()) {
-    body["lon"] = model.longitude();
-    body["lat"] = model.latitude();
-  }
-  if (model.enableAltitude()) body["altitude"] = model.altitude();
-  return body;
 }
 
 void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> error) {

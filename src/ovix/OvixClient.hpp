@@ -6,8 +6,6 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "dispatch/PendingWork.hpp"
 #include "json/Json.hpp"
 #include "net/Request.hpp"
@@ -39,7 +37,6 @@ class OvixClient : public std::enable_shared_from_this<OvixClient> {
   void request(const OvixRequest& request, Callback callback);
   std::optional<net::Request> makeURLRequest(const std::string& url, const OvixRequest& model);
   std::optional<std::string> makePostData(const OvixRequest& model);
-  nlohmann::json makePostDictionary(const OvixRequest& model) const;
   void update(std::optional<json::Value> answer, std::optional<Error> error);
   void failed(const std::string& message, const std::optional<Error>& error);
 

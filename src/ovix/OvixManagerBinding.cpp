@@ -26,7 +26,9 @@ std::shared_ptr<OvixClickListener> bindCell(ui::View& cell, const OvixAdInfo& ad
 void OvixManager::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                             const std::shared_ptr<OvixAdInfo>& adInfo, double height,
                             Size imageSize) {
-  if (!cell || !adInfo || typeid(*cell) != typeid(ui::TableViewCell)) return;
+  if (!cell || !adInfo) return;
+  const ui::TableViewCell& plain = *cell;  // typeid of a plain reference: no side effects
+  if (typeid(plain) != typeid(ui::TableViewCell)) return;
   if (loaded(*cell)) return;
   setImageViewRect(Rect(0, 0, imageSize.width, imageSize.height));
   const auto listener = bindCell(*cell, *adInfo);

@@ -165,6 +165,20 @@ TEST_F(LoadTest, WholeTransferIsBoundedToThreeSecondsWhateverTheRequestTimeout) 
   EXPECT_TRUE(delegate->outcome()->onMainThread);
 }
 
+// Found by fuzzing: the wait for data was added to the clock in nanoseconds
+// and overflowed, so a host's "never" timed the load out at once.
+TEST_F(LoadTest, RequestTimeOutsTooLongForTheClockSetNoBound) {
+  answer(200, kTwoAds);
+  for (double never : {1e300, static_cast<double>(INFINITY), 1e13}) {
+    auto delegate = load([never](OvixRequest& r) {
+      r.set("a", 2);
+      r.setTimeout(never);
+    });
+    ASSERT_EQ(delegate->calls(), 1) << never;
+    EXPECT_EQ(delegate->outcome()->count, 2) << never;
+  }
+}
+
 TEST_F(LoadTest, ServersThatCannotBeTrustedOrAnswerTooMuchAreRefused) {
   TlsServer untrusted(TlsServer::Certificate::kUntrusted);
   use(untrusted);

@@ -5,12 +5,13 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ovix::test {
 
-// A program running beside the test, its standard output read line by line
-// and its standard error collected. Killed and reaped when this goes, if
+// A program running beside the test, written to on its standard input, its
+// standard output read line by line and its standard error collected. Killed and reaped when this goes, if
 // still running. One thread at a time.
 class BackgroundProcess {
  public:
@@ -24,12 +25,16 @@ class BackgroundProcess {
   // The next line of standard output without its line feed; nothing at the
   // end of the output or when none comes within `timeout`.
   std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+  // Writes to its standard input; false once the process no longer reads it.
+  bool write(std::string_view text);
   // Sends `signal`, reads the rest of standard output and reaps the process.
   // Returns its exit status, or -1 when it did not exit normally.
   int stop(int signal);
   // Reads all the output and reaps the process once it ends by itself.
   // Returns its exit status, or -1 when it did not exit normally.
   int wait();
+  // As wait(), but a process still running after `timeout` is killed: -1.
+  int wait(std::chrono::milliseconds timeout);
   // The rest of standard output after stop() or wait(), and all of standard error.
   const std::string& remainingOutput() const { return out_; }
   const std::string& errors() const { return err_; }
@@ -39,6 +44,7 @@ class BackgroundProcess {
   void pump(int timeoutMs);
 
   pid_t pid_ = -1;
+  int in_fd_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;
   std::string out_;

@@ -38,7 +38,7 @@ std::size_t contentLength(std::string_view head) {
 
 }  // namespace
 
-RawTlsServer::RawTlsServer(std::string reply) : reply_(std::move(reply)) {
+RawTlsServer::RawTlsServer(std::string reply, Mode mode) : reply_(std::move(reply)), mode_(mode) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -57,9 +57,10 @@ RawTlsServer::~RawTlsServer() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    // Wakes the server thread from accept() or from reading.
+    // Wakes the server thread from accept(), reading or a pause.
     if (connection_ >= 0) ::shutdown(connection_, SHUT_RDWR);
   }
+  arrived_.notify_all();
   ::shutdown(listener_, SHUT_RDWR);
   thread_.join();
   ::close(listener_);
@@ -78,6 +79,16 @@ std::optional<std::string> RawTlsServer::waitForRequest(std::size_t index,
   return requests_[index];
 }
 
+std::size_t RawTlsServer::connections() const {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+bool RawTlsServer::stopsWithin(std::chrono::milliseconds pause) {
+  std::unique_lock lock(mutex_);
+  return arrived_.wait_for(lock, pause, [this] { return stopping_; });
+}
+
 void RawTlsServer::serve() {
   // A client that hangs up first must not end the process: writes then fail
   // with EPIPE instead.
@@ -94,6 +105,7 @@ void RawTlsServer::serve() {
         return;
       }
       connection_ = connection;
+      ++connections_;
     }
     const int on = 1;  // replies written piecemeal must not wait for acknowledgements
     ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -105,6 +117,13 @@ void RawTlsServer::serve() {
 }
 
 void RawTlsServer::serveConnection(int connection) {
+  if (mode_ == Mode::kHandshakeFailure) {
+    char hello[4096];
+    if (::recv(connection, hello, sizeof hello, 0) > 0) {
+      ::send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+    }
+    return;
+  }
   std::unique_ptr<SSL_CTX, ContextDeleter> context(SSL_CTX_new(TLS_server_method()));
   const auto certificate = trustedTestCertificate();
   if (!context || SSL_CTX_use_certificate(context.get(), certificate->certificate()) != 1 ||
@@ -139,9 +158,35 @@ void RawTlsServer::serveConnection(int connection) {
     requests_.push_back(std::move(received));
   }
   arrived_.notify_all();
-  SSL_write(ssl.get(), reply_.data(), static_cast<int>(reply_.size()));
-  SSL_shutdown(ssl.get());
+  if (!reply_.empty()) SSL_write(ssl.get(), reply_.data(), static_cast<int>(reply_.size()));
+  misbehave(connection, ssl.get());
   ERR_clear_error();
+}
+
+void RawTlsServer::misbehave(int connection, SSL* ssl) {
+  switch (mode_) {
+    case Mode::kClose:
+    case Mode::kHandshakeFailure:
+      SSL_shutdown(ssl);
+      return;
+    case Mode::kStall: {
+      // Reads until the client hangs up or the destructor shuts the socket down.
+      char buffer[256];
+      while (SSL_read(ssl, buffer, sizeof buffer) > 0) {
+      }
+      return;
+    }
+    case Mode::kReset: {
+      const linger abort{1, 0};  // close() then sends RST instead of FIN
+      ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      return;
+    }
+    case Mode::kDrip:
+      // Bounded by the client, who hangs up when its time-out runs out.
+      while (!stopsWithin(kDripInterval) && SSL_write(ssl, "x", 1) == 1) {
+      }
+      return;
+  }
 }
 
 }  // namespace ovix::test

@@ -43,6 +43,9 @@ TlsServer::TlsServer(Certificate certificate, std::size_t threads) {
     case Certificate::kUntrusted:
       credentials = makeTestCertificate("Ovix Untrusted Test Server");
       break;
+    case Certificate::kWrongHost:
+      credentials = wrongHostTestCertificate();
+      break;
   }
   server_ = std::make_unique<httplib::SSLServer>(credentials->certificate(), credentials->key());
   if (!server_->is_valid()) throw std::runtime_error("cannot set up the TLS server");

@@ -43,10 +43,11 @@ class TlsServer {
     kTrusted,    // in trustedCertificatesPath()
     kExpired,    // in trustedCertificatesPath(), valid until yesterday
     kUntrusted,  // a certificate of its own, trusted nowhere
+    kWrongHost,  // in trustedCertificatesPath(), for another host than the test hosts
   };
 
-  // A PEM file, made once per process, holding the kTrusted and kExpired
-  // certificates: hand it to net::setExtraTrustedCertificates.
+  // A PEM file, made once per process, holding the kTrusted, kExpired and
+  // kWrongHost certificates: hand it to net::setExtraTrustedCertificates.
   static const std::string& trustedCertificatesPath();
 
   // `threads` bounds the requests served, or held, at once.

@@ -50,7 +50,8 @@ std::string contents(BIO* bio) {
 
 std::shared_ptr<const Certificate> Certificate::make(const std::string& commonName,
                                                      std::chrono::seconds from,
-                                                     std::chrono::seconds until) {
+                                                     std::chrono::seconds until,
+                                                     const std::string& names) {
   auto made = std::make_shared<Certificate>();
   made->key_.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
   made->certificate_.reset(X509_new());
@@ -69,8 +70,7 @@ std::shared_ptr<const Certificate> Certificate::make(const std::string& commonNa
       X509_set_pubkey(certificate, made->key_.get()) == 1 &&
       addExtension(certificate, NID_basic_constraints, "critical,CA:TRUE") &&
       addExtension(certificate, NID_subject_key_identifier, "hash") &&
-      addExtension(certificate, NID_subject_alt_name,
-                   "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1") &&
+      addExtension(certificate, NID_subject_alt_name, names.c_str()) &&
       X509_sign(certificate, made->key_.get(), EVP_sha256()) > 0;
   ERR_clear_error();
   return ok ? made : nullptr;

@@ -16,11 +16,15 @@ namespace ovix::devserver {
 // Immutable once made; any thread.
 class Certificate {
  public:
+  static constexpr const char* kServerNames = "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1";
+
   // A new P-256 key and a certificate named `commonName`, valid from `from`
-  // to `until`, both counted from now. Null when OpenSSL fails.
+  // to `until`, both counted from now, for the subject alternative names
+  // `names`. Null when OpenSSL fails.
   static std::shared_ptr<const Certificate> make(const std::string& commonName,
                                                  std::chrono::seconds from,
-                                                 std::chrono::seconds until);
+                                                 std::chrono::seconds until,
+                                                 const std::string& names = kServerNames);
   // The first certificate and the first private key in PEM text. Null when
   // either is missing or the key is not the certificate's.
   static std::shared_ptr<const Certificate> fromPem(std::string_view certificatePem,

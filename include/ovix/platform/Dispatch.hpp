@@ -64,7 +64,8 @@ using Executor = std::function<void(Task)>;
 OVIX_EXPORT void setMainExecutor(Executor executor);
 
 // Work the SDK has in flight in the background: loads, image downloads,
-// beacons. Any thread.
+// beacons, and every transfer until its completion handler has returned, so
+// that none is pending while this is 0. Any thread.
 OVIX_EXPORT std::size_t pendingWork();
 
 // Waits until pendingWork() is 0 or the time-out passes; on the main thread it

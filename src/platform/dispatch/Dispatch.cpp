@@ -20,8 +20,9 @@ MainQueue& theMainQueue() {
 }
 
 std::shared_ptr<Queue> mainQueueHandle() {
-  static const std::shared_ptr<Queue> handle(&theMainQueue(), [](Queue*) {});
-  return handle;
+  // Never destroyed, like the queue: the main thread may ask for it at exit.
+  static const auto* const handle = new std::shared_ptr<Queue>(&theMainQueue(), [](Queue*) {});
+  return *handle;
 }
 
 std::atomic<std::thread::id> hostMainThread{};
@@ -39,7 +40,14 @@ class SerialQueue final : public Queue, public std::enable_shared_from_this<Seri
       start = !running_;
       running_ = true;
     }
-    if (start) globalQueue().async([self = shared_from_this()] { self->runAll(); });
+    if (start && !globalPool().tryAsync([self = shared_from_this()] { self->runAll(); })) {
+      // The pool has stopped: the process is exiting. The waiting tasks go
+      // now, as they may hold this queue and would otherwise keep it forever.
+      std::deque<Task> dropped;
+      std::lock_guard lock(mutex_);
+      dropped.swap(tasks_);
+      running_ = false;
+    }
   }
 
  private:
@@ -70,10 +78,7 @@ class SerialQueue final : public Queue, public std::enable_shared_from_this<Seri
 
 Queue& mainQueue() { return theMainQueue(); }
 
-Queue& globalQueue() {
-  static ThreadPool pool(std::max(4u, std::thread::hardware_concurrency()));
-  return pool;
-}
+Queue& globalQueue() { return globalPool(); }
 
 std::shared_ptr<Queue> makeSerialQueue() { return std::make_shared<SerialQueue>(); }
 

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "URLError.hpp"
+#include "dispatch/AtExit.hpp"
 #include "ovix/platform/Network.hpp"
 
 namespace ovix::net {
@@ -56,8 +57,12 @@ const std::string& systemCAFile() {
 
 class Store {
  public:
-  ~Store() {
+  // Removes the CA files; the settings keep naming them, and transfers that
+  // start afterwards fail to verify.
+  void removeFiles() {
+    std::lock_guard lock(mutex_);
     for (const auto& [contents, path] : caFiles_) ::unlink(path.c_str());
+    caFiles_.clear();
   }
 
   std::shared_ptr<const DevelopmentSettings> current() {
@@ -136,8 +141,11 @@ class Store {
 };
 
 Store& store() {
-  static Store instance;
-  return instance;
+  // Never destroyed: transfers starting on other threads at exit still read
+  // it. Its files go at exit all the same.
+  static Store* const instance = new Store;
+  static const dispatch::AtExit removeFiles([] { instance->removeFiles(); });
+  return *instance;
 }
 
 bool validName(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include "DevelopmentSettings.hpp"
 #include "URLError.hpp"
+#include "dispatch/AtExit.hpp"
 
 namespace ovix::net {
 namespace {
@@ -17,8 +18,11 @@ constexpr int kMaxPollMs = 1000;
 }  // namespace
 
 NetworkThread& NetworkThread::shared() {
-  static NetworkThread instance;
-  return instance;
+  // Never destroyed: threads still running at exit may hand it transfers,
+  // which it drops once stopped.
+  static NetworkThread* const instance = new NetworkThread;
+  static const dispatch::AtExit stop([] { instance->stop(); });
+  return *instance;
 }
 
 NetworkThread::NetworkThread() {
@@ -30,15 +34,28 @@ NetworkThread::NetworkThread() {
 }
 
 NetworkThread::~NetworkThread() {
+  stop();
+}
+
+void NetworkThread::stop() {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return;
     stopping_ = true;
+    curl_multi_wakeup(multi_.get());
   }
-  curl_multi_wakeup(multi_.get());
+  if (thread_.get_id() == std::this_thread::get_id()) return;  // never: no host code runs here
   thread_.join();
+  // Only this thread touches the transfers now. Dropping them destroys their
+  // handlers without calling them.
   for (auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_.get(), transfer->easy());
   transfers_.clear();
-  commands_.clear();
+  std::vector<Command> commands;
+  {
+    std::lock_guard lock(mutex_);
+    commands.swap(commands_);
+  }
+  commands.clear();
   multi_.reset();
   curl_global_cleanup();
 }
@@ -52,11 +69,11 @@ void NetworkThread::abandon(std::uint64_t transferId) {
 }
 
 void NetworkThread::post(Command command) {
-  {
-    std::lock_guard lock(mutex_);
-    if (stopping_) return;
-    commands_.push_back(std::move(command));
-  }
+  std::lock_guard lock(mutex_);
+  // Once stopping, the command goes when this returns, after the lock.
+  if (stopping_) return;
+  commands_.push_back(std::move(command));
+  // Under the lock, so that stop() cannot free the multi handle meanwhile.
   curl_multi_wakeup(multi_.get());
 }
 

@@ -14,13 +14,15 @@
 namespace ovix::net {
 
 // The SDK's one network thread, driving every transfer through one libcurl
-// multi handle. Started on first use; lives for the process. At exit it stops
-// and drops the transfers in flight without finishing them.
+// multi handle. Started on first use and never destroyed. At exit it stops:
+// the transfers in flight, and any handed to it later, are dropped without
+// finishing, their handlers destroyed uncalled.
 class NetworkThread {
  public:
   // Starts the thread on the first call. Any thread.
   static NetworkThread& shared();
 
+  // Stops.
   ~NetworkThread();
   NetworkThread(const NetworkThread&) = delete;
   NetworkThread& operator=(const NetworkThread&) = delete;
@@ -30,6 +32,9 @@ class NetworkThread {
   void start(std::unique_ptr<Transfer> transfer);
   // Drops the transfer without finishing it. Any thread.
   void abandon(std::uint64_t transferId);
+  // Joins the thread and drops every transfer. Later calls do nothing. Any
+  // thread but the network thread.
+  void stop();
 
  private:
   struct MultiDeleter {

@@ -21,11 +21,13 @@ void SessionTask::resume() {
   std::unique_lock lock(mutex_);
   if (state_ != State::kSuspended) return;
   pending::begin();
+  work_ = std::make_unique<dispatch::PendingWork>();
   if (failure_) {
     state_ = State::kCompleted;
     CompletionHandler handler = std::move(handler_);
+    auto work = std::move(work_);
     lock.unlock();
-    deliver(std::move(handler), Outcome::failure(*failure_), true);
+    deliver(std::move(handler), Outcome::failure(*failure_), std::move(work));
     return;
   }
   state_ = State::kRunning;
@@ -45,10 +47,11 @@ void SessionTask::cancel() {
   const bool running = state_ == State::kRunning;
   state_ = State::kCompleted;
   CompletionHandler handler = std::move(handler_);
+  auto work = std::move(work_);
   const std::uint64_t transferId = transferId_;
   lock.unlock();
   if (running) NetworkThread::shared().abandon(transferId);
-  deliver(std::move(handler), Outcome::failure(urlError(kCancelled)), running);
+  deliver(std::move(handler), Outcome::failure(urlError(kCancelled)), std::move(work));
 }
 
 void SessionTask::transferFinished(Outcome outcome) {
@@ -56,18 +59,24 @@ void SessionTask::transferFinished(Outcome outcome) {
   if (state_ != State::kRunning) return;
   state_ = State::kCompleted;
   CompletionHandler handler = std::move(handler_);
+  auto work = std::move(work_);
   lock.unlock();
-  deliver(std::move(handler), std::move(outcome), true);
+  deliver(std::move(handler), std::move(outcome), std::move(work));
 }
 
-void SessionTask::deliver(CompletionHandler handler, Outcome outcome, bool counted) {
-  session_->delegateQueue().async([self = shared_from_this(), handler = std::move(handler),
-                                   outcome = std::move(outcome), counted]() mutable {
-    if (handler)
-      handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
-    handler = nullptr;  // what it holds goes before the transfer counts as done
-    if (counted) pending::end();
-  });
+void SessionTask::deliver(CompletionHandler handler, Outcome outcome,
+                          std::unique_ptr<dispatch::PendingWork> work) {
+  session_->delegateQueue().async(
+      [self = shared_from_this(), handler = std::move(handler), outcome = std::move(outcome),
+       work = std::shared_ptr<dispatch::PendingWork>(std::move(work))]() mutable {
+        if (handler)
+          handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
+        handler = nullptr;  // what it holds goes before the transfer counts as done
+        if (work) {
+          pending::end();
+          work.reset();  // last: pending work covers the transfer to its very end
+        }
+      });
 }
 
 }  // namespace ovix::net

@@ -7,6 +7,7 @@
 
 #include "Outcome.hpp"
 #include "Session.hpp"
+#include "dispatch/PendingWork.hpp"
 
 namespace ovix::net {
 
@@ -30,8 +31,10 @@ class SessionTask final : public DataTask, public std::enable_shared_from_this<S
   // Called on the network thread when the transfer ends.
   void transferFinished(Outcome outcome);
   // Queues the handler with the outcome. Call once, after leaving kRunning or
-  // kSuspended for kCompleted, without holding mutex_.
-  void deliver(CompletionHandler handler, Outcome outcome, bool counted);
+  // kSuspended for kCompleted, without holding mutex_. `work` is the task's
+  // count in pending work (and in pending transfers) once resumed, else null.
+  void deliver(CompletionHandler handler, Outcome outcome,
+               std::unique_ptr<dispatch::PendingWork> work);
 
   const std::shared_ptr<SessionImpl> session_;
   const std::optional<Error> failure_;
@@ -41,6 +44,9 @@ class SessionTask final : public DataTask, public std::enable_shared_from_this<S
   std::optional<Request> request_;   // guarded by mutex_; handed to the transfer
   CompletionHandler handler_;        // guarded by mutex_; handed to the delivery
   std::uint64_t transferId_ = 0;     // guarded by mutex_
+  // From resume() to the handler's return: counts the transfer as pending
+  // work, so that no work is pending while a transfer is.
+  std::unique_ptr<dispatch::PendingWork> work_;  // guarded by mutex_
 };
 
 }  // namespace ovix::net

@@ -102,6 +102,10 @@ std::optional<Error> Transfer::configure() {
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, 10L);
   set(CURLOPT_NOSIGNAL, 1L);
+  // A transfer dropped or timed out while its name is still being resolved
+  // leaves the resolver thread to finish alone: otherwise the network thread,
+  // and so every transfer and the exit, waits for the name server.
+  set(CURLOPT_QUICK_EXIT, 1L);
   set(CURLOPT_ERRORBUFFER, errorText_);
   // Each load gets a connection of its own, closed after it.
   set(CURLOPT_FRESH_CONNECT, 1L);
@@ -174,6 +178,11 @@ std::optional<Error> Transfer::configure() {
 std::optional<Transfer::Clock::time_point> Transfer::idleDeadline() const {
   auto limit = milliseconds(configuration_.timeoutIntervalForRequest);
   if (!limit) return std::nullopt;
+  // A limit beyond the clock's range (a host's "never") is no limit; adding it
+  // would overflow.
+  const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() -
+                                                                          lastActivity_);
+  if (*limit >= room.count()) return std::nullopt;
   return lastActivity_ + std::chrono::milliseconds(*limit);
 }
 

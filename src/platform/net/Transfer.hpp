@@ -39,7 +39,8 @@ class Transfer {
   std::optional<Error> prepare();
   CURL* easy() const { return easy_.get(); }
 
-  // When the wait for the next data runs out; none without a limit.
+  // When the wait for the next data runs out; none without a limit, or with
+  // one too long to be reached.
   std::optional<Clock::time_point> idleDeadline() const;
 
   // Hands the outcome of libcurl's result to the finished function.

@@ -44,6 +44,11 @@ std::optional<Url> Url::make(std::string_view text) {
   auto scheme = part(handle.get(), CURLUPART_SCHEME);
   auto host = part(handle.get(), CURLUPART_HOST);
   if (!normalised || !scheme || !host || scheme->empty() || host->empty()) return std::nullopt;
+  // libcurl decodes an escaped host ("%7F") and would refuse the result when
+  // the transfer parses the normalised text again: refuse it here instead.
+  for (const char c : *normalised) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return std::nullopt;
+  }
   return Url(std::move(*normalised), std::move(*scheme), std::move(*host));
 }
 

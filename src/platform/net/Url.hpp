@@ -10,8 +10,9 @@ namespace ovix::net {
 // libcurl's URL API. Immutable; safe to share between threads.
 class Url {
  public:
-  // Returns no URL for an empty or malformed string, or one without a scheme
-  // and host. Any thread.
+  // Returns no URL for an empty or malformed string, one without a scheme
+  // and host, or one whose normalised text holds a space or a control
+  // character (an escaped one in the host, which is decoded). Any thread.
   static std::optional<Url> make(std::string_view text);
 
   // The normalised text of the URL.

@@ -36,6 +36,19 @@ TEST(UrlTest, RejectsEmptyMalformedAndHostlessText) {
   }
 }
 
+// Found by fuzzing: the host is decoded while normalising, and libcurl then
+// refused its own normalised text when the transfer started.
+TEST(UrlTest, RejectsHostsThatDecodeToControlCharacters) {
+  for (std::string_view text :
+       {"j:/j.%7F/", "https://ad.ovix.example%7f/imp", "https://a%09b/", "https://x%1F/"}) {
+    EXPECT_FALSE(Url::make(text)) << text;
+  }
+  auto kept = Url::make("https://ad.ovix.example/imp?x=%7F");
+  ASSERT_TRUE(kept) << "escapes outside the host stay escaped";
+  EXPECT_EQ(kept->string(), "https://ad.ovix.example/imp?x=%7F");
+  EXPECT_EQ(Url::make(kept->string())->string(), kept->string());
+}
+
 TEST(RequestTest, SetValueReplacesEveryFieldOfTheNameAndAddValueAppends) {
   Request request(*Url::make("https://ad.ovix.example/"));
   request.addValue("1", "X-Tag");

@@ -1,0 +1,73 @@
+// Loads against servers that misbehave: each load's delegate hears exactly
+// one failure, with the fault's error, and nothing is left running.
+#include <gtest/gtest.h>
+
+#include "model/OvixAds.hpp"
+#include "ovix/Ovix.hpp"
+#include "support/FaultServer.hpp"
+#include "support/RecordingDelegate.hpp"
+
+namespace ovix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Fault;
+using test::FaultServer;
+using test::RecordingDelegate;
+
+class LoadFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(net::setExtraTrustedCertificates(test::TlsServer::trustedCertificatesPath()));
+  }
+
+  void TearDown() override {
+    net::clearConnectOverrides();
+    OvixManager::shared().clearAd();
+  }
+
+  // Loads from a server of each fault at once; a transfer takes the route set
+  // when it starts, so each goes to its own server.
+  static void expectEachToFail(const std::vector<Fault>& faults) {
+    std::vector<std::unique_ptr<FaultServer>> servers;
+    std::vector<std::shared_ptr<RecordingDelegate>> delegates;
+    for (Fault fault : faults) {
+      servers.push_back(std::make_unique<FaultServer>(fault));
+      servers.back()->routeLoads();
+      delegates.push_back(std::make_shared<RecordingDelegate>());
+      OvixRequest request;
+      request.set("a", 1);
+      OvixManager::shared().loadOvix(request, delegates.back());
+    }
+    ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+      SCOPED_TRACE(test::name(faults[i]));
+      ASSERT_EQ(delegates[i]->calls(), 1);
+      const auto outcome = *delegates[i]->outcome();
+      ASSERT_TRUE(outcome.error);
+      EXPECT_EQ(outcome.error->domain(), Error::kURLDomain);
+      EXPECT_EQ(outcome.error->code(), test::expectedCode(faults[i]));
+      EXPECT_TRUE(outcome.onMainThread);
+    }
+    EXPECT_EQ(dispatch::pendingWork(), 0u);
+    EXPECT_EQ(net::pendingTransfers(), 0u);
+    EXPECT_FALSE(OvixManager::shared().ovixAds()->ads()) << "no ad came through";
+  }
+};
+
+TEST_F(LoadFaultTest, AnswersThatNeverFinishTimeOutAtTheWholeTransferBound) {
+  expectEachToFail(test::neverFinishingFaults());
+}
+
+TEST_F(LoadFaultTest, BrokenConnectionsUntrustworthyServersAndUnknownHostsFail) {
+  expectEachToFail({Fault::kResetMidBody, Fault::kHandshakeFailure, Fault::kWrongHost,
+                    Fault::kExpiredCertificate, Fault::kUnresolvableHost});
+}
+
+TEST_F(LoadFaultTest, OversizeAnswersAndRedirectsOutOfHttpOrInCirclesAreRefused) {
+  expectEachToFail({Fault::kOversizeAnnounced, Fault::kOversizeChunked, Fault::kRedirectToFile,
+                    Fault::kRedirectLoop});
+}
+
+}  // namespace
+}  // namespace ovix

@@ -1,0 +1,223 @@
+// Two hundred loads in flight at once while the main thread keeps taking ads
+// from every slot, binding them into cells and reporting them displayed, and
+// delegates are released at random. Run under ThreadSanitizer in the tsan tree.
+//
+// Loads and beacons are bounded to 3 seconds and never retried, so on a
+// starved machine some end unsent. The test holds each to what the SDK
+// promises whatever the timing: a load's ads arrive whole or not at all, and
+// a beacon reaches the server once or fails in the log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <numeric>
+#include <random>
+#include <set>
+
+#include "encoders/ImageEncoders.hpp"
+#include "model/OvixAds.hpp"
+#include "ovix/Ovix.hpp"
+#include "support/CaptureStdout.hpp"
+#include "support/RecordingDelegate.hpp"
+#include "support/TlsServer.hpp"
+
+namespace ovix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingDelegate;
+using test::TlsServer;
+
+constexpr int kLoads = 200;
+constexpr int kSlots = 5;
+constexpr int kReleased = 50;
+constexpr const char* kBase = "https://ad.ovix.example";
+
+// What the server sent and which beacons reached it.
+struct Ledger {
+  std::mutex mutex;
+  std::map<std::string, std::vector<std::string>> sent;  // guarded by mutex; load -> titles
+  std::map<std::string, int> beacons;                    // guarded by mutex; path -> hits
+};
+
+// One answer per load, told apart by the advertising id the load sends: one
+// or two ads of the slot asked for, each with its own beacon, those of every
+// tenth load with an image.
+void serve(TlsServer& server, Ledger& ledger) {
+  server.handle(
+      "POST", "/ad/v2.ios", [&ledger](const httplib::Request& req, httplib::Response& res) {
+        const auto body = nlohmann::json::parse(req.body);
+        const std::string load = body["advertising_id"];
+        const std::string slot = body["infeeds"].begin().key();
+        const int count = body["infeeds"][slot]["count"];
+        nlohmann::json ads = nlohmann::json::array();
+        std::vector<std::string> titles;
+        for (int k = 0; k < count; ++k) {
+          const std::string title = load + "-" + std::to_string(k);
+          titles.push_back(title);
+          ads.push_back({{"title", title},
+                         {"image_url", load.back() == '0' ? std::string(kBase) + "/img.png" : ""},
+                         {"imp_url", {std::string(kBase) + "/imp/" + title}}});
+        }
+        {
+          std::lock_guard lock(ledger.mutex);
+          ledger.sent[load] = titles;
+        }
+        res.set_content(nlohmann::json{{"ads", {{slot, ads}}}}.dump(), "application/json");
+      });
+  server.handle("GET", "/imp/.*", [&ledger](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(ledger.mutex);
+      ++ledger.beacons[req.path];
+    }
+    res.set_content("", "text/plain");
+  });
+  const auto png = encoders::encodePng(encoders::RgbaImage(4, 4, {10, 20, 30, 255}));
+  server.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
+    res.set_content(std::string(png.begin(), png.end()), "image/png");
+  });
+}
+
+TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
+  TlsServer server(TlsServer::Certificate::kTrusted, 32);
+  Ledger ledger;
+  serve(server, ledger);
+  ASSERT_FALSE(net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
+  ASSERT_FALSE(net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server.port()));
+  OvixManager& manager = OvixManager::shared();
+  manager.setUserAgent("Stress/1.0");
+  logging = true;  // each failed beacon says so
+  test::CaptureStdout out;
+
+  std::vector<std::shared_ptr<RecordingDelegate>> delegates;
+  std::vector<std::weak_ptr<RecordingDelegate>> watchers;
+  for (int n = 0; n < kLoads; ++n) {
+    delegates.push_back(std::make_shared<RecordingDelegate>());
+    watchers.push_back(delegates.back());
+    OvixRequest request;
+    request.setAdvertisingId("load" + std::to_string(n));
+    request.set("slot" + std::to_string(n % kSlots), 1 + n % 2);
+    manager.loadOvix(request, delegates.back());
+  }
+
+  std::mt19937 random(20240611);
+  std::vector<int> toRelease(kLoads);
+  std::iota(toRelease.begin(), toRelease.end(), 0);
+  std::shuffle(toRelease.begin(), toRelease.end(), random);
+  toRelease.resize(kReleased);
+
+  const auto finished = [&] {
+    for (const auto& delegate : delegates) {
+      if (delegate && delegate->calls() == 0) return false;
+    }
+    return true;
+  };
+  const auto inventory = [&] {
+    const auto ads = manager.ovixAds()->ads();
+    return ads ? ads->size() : 0;
+  };
+  std::set<std::string> bound;  // uuids
+  std::set<std::string> boundTitles;
+  std::vector<std::shared_ptr<ui::TableViewCell>> cells;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  for (std::size_t released = 0;;) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+      const auto ad = manager.hasNextAd("slot" + std::to_string(slot));
+      if (!ad || !bound.insert(ad->uuid()).second) continue;
+      boundTitles.insert(ad->title());
+      cells.push_back(ui::make<ui::TableViewCell>());
+      manager.setInfeed(cells.back(), ad, 80, Size{60, 40});
+      manager.tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
+    }
+    if (released < toRelease.size()) delegates[toRelease[released++]].reset();
+    if (released == toRelease.size() && finished()) {
+      // What remains: the loads of released delegates, images and beacons.
+      ASSERT_TRUE(dispatch::waitForPendingWork(30s));
+      break;
+    }
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the loads did not finish";
+    // Releases go one a round while the loads are in flight; then each round
+    // waits for more ads or the last outcomes, running the main queue.
+    const std::size_t seen = inventory();
+    dispatch::runMainQueueUntil(
+        [&] { return released < toRelease.size() || inventory() != seen || finished(); }, 1s);
+  }
+  EXPECT_EQ(dispatch::pendingWork(), 0u);
+  EXPECT_EQ(net::pendingTransfers(), 0u);
+  const std::string log = out.stop();
+  logging = false;
+
+  std::lock_guard lock(ledger.mutex);
+  // Each answer's ads are in the inventory exactly once. A load the 3-second
+  // bound ended on a starved machine brings none of them, and only such a
+  // load may fail.
+  std::map<std::string, int> stored;
+  const auto inventoried = manager.ovixAds()->ads();
+  ASSERT_TRUE(inventoried);
+  for (const auto& ad : *inventoried) ++stored[ad->title()];
+  std::size_t delivered = 0;
+  for (int n = 0; n < kLoads; ++n) {
+    const std::string load = "load" + std::to_string(n);
+    SCOPED_TRACE(load);
+    const auto sent = ledger.sent.find(load);
+    const bool present = sent != ledger.sent.end() && stored.count(sent->second.front()) == 1;
+    if (present) {
+      ++delivered;
+      for (const auto& title : sent->second) EXPECT_EQ(stored[title], 1) << title;
+    } else if (sent != ledger.sent.end()) {
+      for (const auto& title : sent->second) EXPECT_EQ(stored.count(title), 0u) << title;
+    }
+    if (delegates[n]) {
+      ASSERT_EQ(delegates[n]->calls(), 1);
+      const auto outcome = *delegates[n]->outcome();
+      if (present) {
+        EXPECT_EQ(outcome.count, static_cast<std::int64_t>(sent->second.size()));
+      } else {
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code(), -1001);
+      }
+    } else {
+      EXPECT_TRUE(watchers[n].expired()) << "the SDK kept a released delegate";
+    }
+  }
+  std::size_t storedTotal = 0;
+  for (const auto& [title, count] : stored) storedTotal += count;
+  std::size_t deliveredTotal = 0;
+  for (const auto& [load, titles] : ledger.sent) {
+    if (stored.count(titles.front())) deliveredTotal += titles.size();
+  }
+  EXPECT_EQ(storedTotal, deliveredTotal) << "an ad nobody sent";
+  EXPECT_GT(delivered, 0u);
+
+  // The server counted each bound ad's beacons once at most, and no other
+  // beacon; each one missing failed in the log.
+  EXPECT_EQ(boundTitles.size(), bound.size());
+  std::size_t missing = 0;
+  for (const auto& title : boundTitles) {
+    const int hits = ledger.beacons["/imp/" + title];
+    EXPECT_LE(hits, 1) << title;
+    if (hits == 0) ++missing;
+  }
+  std::size_t beacons = 0;
+  for (const auto& [path, hits] : ledger.beacons) beacons += static_cast<std::size_t>(hits);
+  EXPECT_EQ(beacons + missing, boundTitles.size()) << "a beacon of an ad never displayed";
+  std::size_t failed = 0;
+  for (auto at = log.find("Impression request error."); at != std::string::npos;
+       at = log.find("Impression request error.", at + 1)) {
+    ++failed;
+  }
+  EXPECT_LE(missing, failed) << "a beacon neither sent nor failed";
+  std::printf("%zu of %d loads delivered, %zu ads bound, %zu of %zu beacons failed\n", delivered,
+              kLoads, bound.size(), failed, boundTitles.size());
+
+  cells.clear();
+  manager.clearAd();
+  manager.setUserAgent("");
+  manager.setImageViewRect(Rect());
+  net::clearConnectOverrides();
+}
+
+}  // namespace
+}  // namespace ovix

@@ -1,0 +1,55 @@
+// Replays each fuzz target's committed corpus, its seeds and every input that
+// once broke it, through the target itself in every tree of the suite. A
+// target aborts on a broken property, which fails the test.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "FuzzSupport.hpp"
+#include "ovix/Logging.hpp"
+#include "support/CaptureStdout.hpp"
+
+namespace ovix::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+void replay(const std::string& target, int (*function)(const std::uint8_t*, std::size_t)) {
+  std::size_t inputs = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(OVIX_FUZZ_CORPUS) / target)) {
+    std::ifstream file(entry.path(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    SCOPED_TRACE(entry.path().string());
+    function(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ++inputs;
+  }
+  EXPECT_GT(inputs, 0u);
+}
+
+// With the log on, as the fuzzers run, but kept off the test's output.
+void replayLogged(const std::string& target, int (*function)(const std::uint8_t*, std::size_t)) {
+  logging = true;
+  test::CaptureStdout out;
+  replay(target, function);
+  out.stop();
+  logging = false;
+}
+
+TEST(FuzzCorpusTest, Responses) {
+  replayLogged("response", fuzzResponse);
+}
+TEST(FuzzCorpusTest, Images) {
+  replay("image", fuzzImage);
+}
+TEST(FuzzCorpusTest, Urls) {
+  replayLogged("url", fuzzUrl);
+}
+TEST(FuzzCorpusTest, Requests) {
+  replayLogged("request", fuzzRequest);
+}
+
+}  // namespace
+}  // namespace ovix::fuzz
