@@ -12,12 +12,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::Fault;
 using test::FaultServer;
-
-std::size_t occurrences(const std::string& text, std::string_view what) {
-  std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
+using test::occurrences;
 
 class ImageFaultTest : public ::testing::Test {
  protected:

@@ -153,18 +153,6 @@ TEST_F(LoadTest, AnswersThatAreNotJsonFailOnTheMainQueueWhateverTheirStatus) {
   EXPECT_EQ(serverError->outcome()->count, 2) << "the status is not tested";
 }
 
-TEST_F(LoadTest, WholeTransferIsBoundedToThreeSecondsWhateverTheRequestTimeout) {
-  server_.handle("POST", "/ad/v2.ios", [this](const httplib::Request&, httplib::Response& res) {
-    server_.hold();
-    res.set_content("{}", "application/json");
-  });
-  auto delegate = load([](OvixRequest& r) { r.set("a", 1); });
-  server_.releaseHeld();
-  ASSERT_TRUE(delegate->outcome() && delegate->outcome()->error);
-  EXPECT_EQ(delegate->outcome()->error->code(), -1001);
-  EXPECT_TRUE(delegate->outcome()->onMainThread);
-}
-
 // Found by fuzzing: the wait for data was added to the clock in nanoseconds
 // and overflowed, so a host's "never" timed the load out at once.
 TEST_F(LoadTest, RequestTimeOutsTooLongForTheClockSetNoBound) {
@@ -179,18 +167,12 @@ TEST_F(LoadTest, RequestTimeOutsTooLongForTheClockSetNoBound) {
   }
 }
 
-TEST_F(LoadTest, ServersThatCannotBeTrustedOrAnswerTooMuchAreRefused) {
+TEST_F(LoadTest, ServersThatCannotBeTrustedAreRefused) {
   TlsServer untrusted(TlsServer::Certificate::kUntrusted);
   use(untrusted);
   auto refused = load([](OvixRequest& r) { r.set("a", 1); });
   ASSERT_TRUE(refused->outcome()->error);
   EXPECT_EQ(refused->outcome()->error->code(), -1202);
-
-  use(server_);
-  answer(200, std::string(5 << 20, ' ') + "{}");
-  auto oversize = load([](OvixRequest& r) { r.set("a", 1); });
-  ASSERT_TRUE(oversize->outcome()->error);
-  EXPECT_EQ(oversize->outcome()->error->code(), -1103);
 }
 
 TEST_F(LoadTest, ReleasedDelegateHearsNothingButTheAdsStillArrive) {

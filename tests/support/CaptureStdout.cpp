@@ -33,4 +33,10 @@ std::string CaptureStdout::stop() {
   return text;
 }
 
+std::size_t occurrences(const std::string& text, std::string_view what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
 }  // namespace ovix::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ovix::test {
 
@@ -19,5 +20,8 @@ class CaptureStdout {
   int saved_ = -1;
   int file_ = -1;
 };
+
+// How many times `what` stands in captured `text`, overlaps included.
+std::size_t occurrences(const std::string& text, std::string_view what);
 
 }  // namespace ovix::test

@@ -106,30 +106,6 @@ TEST_F(TransferErrorTest, ClosedPortIsCannotConnect) {
   ::close(fd);
 }
 
-TEST_F(TransferErrorTest, BodyOverTheMaximumFailsByLengthOrWhileStreaming) {
-  const std::string big(2000, 'x');  // outlives the server's threads
-  TlsServer server;
-  server.handle("GET", "/length",
-                [&](const auto&, auto& response) { response.set_content(big, "text/plain"); });
-  server.handle("GET", "/chunked", [&](const auto&, httplib::Response& response) {
-    response.set_chunked_content_provider("text/plain", [&](std::size_t offset, auto& sink) {
-      if (offset >= big.size()) {
-        sink.done();
-        return true;
-      }
-      return sink.write(big.data() + offset, 100);
-    });
-  });
-  Configuration configuration;
-  configuration.maximumBodySize = 1000;
-  EXPECT_EQ(failure(fetch(request(server.url("/length")), configuration)),
-            kDataLengthExceedsMaximum);
-  EXPECT_EQ(failure(fetch(request(server.url("/chunked")), configuration)),
-            kDataLengthExceedsMaximum);
-  configuration.maximumBodySize = big.size();
-  EXPECT_EQ(fetch(request(server.url("/chunked")), configuration).data, big);
-}
-
 TEST_F(TransferErrorTest, TruncatedBodyIsConnectionLost) {
   TlsServer server;
   server.handle("GET", "/short", [](const auto&, httplib::Response& response) {
