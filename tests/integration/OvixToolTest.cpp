@@ -68,8 +68,8 @@ TEST_F(OvixToolTest, ImpressSendsTheBeaconsOnceAndClickOpensTheClickUrl) {
   server_.handle("GET", "/v?imp/1", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("", "text/plain");
   });
-  const auto result = run({"--infeed", "a:1", "--impress", "a", "--impress", "a", "--impress",
-                           "b", "--click", "a"});
+  const auto result = run(
+      {"--infeed", "a:1", "--impress", "a", "--impress", "a", "--impress", "b", "--click", "a"});
   ASSERT_EQ(result.status, 0) << result.out << result.err;
   const auto tail = result.out.substr(result.out.find("success 1\n"));
   const std::regex expected(

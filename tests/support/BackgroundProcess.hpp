@@ -11,8 +11,8 @@
 namespace ovix::test {
 
 // A program running beside the test, written to on its standard input, its
-// standard output read line by line and its standard error collected. Killed and reaped when this goes, if
-// still running. One thread at a time.
+// standard output read line by line and its standard error collected. Killed and reaped when this
+// goes, if still running. One thread at a time.
 class BackgroundProcess {
  public:
   // Starts `argv` (argv[0] a path); running() tells whether that worked.

@@ -16,7 +16,9 @@ CaptureStdout::CaptureStdout() {
   ::dup2(file_, STDOUT_FILENO);
 }
 
-CaptureStdout::~CaptureStdout() { stop(); }
+CaptureStdout::~CaptureStdout() {
+  stop();
+}
 
 std::string CaptureStdout::stop() {
   if (saved_ < 0) return "";

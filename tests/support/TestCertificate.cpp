@@ -68,8 +68,7 @@ std::shared_ptr<const TestCertificate> makeTestCertificate(const std::string& co
                                                            Validity validity,
                                                            const std::string& names) {
   const bool expired = validity == Validity::kExpired;
-  auto made =
-      TestCertificate::make(commonName, expired ? -48h : -1h, expired ? -24h : 24h, names);
+  auto made = TestCertificate::make(commonName, expired ? -48h : -1h, expired ? -24h : 24h, names);
   if (!made) throw std::runtime_error("cannot make the test certificate " + commonName);
   return made;
 }

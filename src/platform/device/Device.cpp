@@ -6,8 +6,8 @@ namespace ovix::device {
 namespace {
 
 std::mutex mutex;
-std::string deviceModel = "iPhone";         // guarded by mutex
-Rect screenBounds{0, 0, 375, 812};          // guarded by mutex
+std::string deviceModel = "iPhone";  // guarded by mutex
+Rect screenBounds{0, 0, 375, 812};   // guarded by mutex
 
 }  // namespace
 

@@ -76,11 +76,17 @@ class SerialQueue final : public Queue, public std::enable_shared_from_this<Seri
 
 }  // namespace
 
-Queue& mainQueue() { return theMainQueue(); }
+Queue& mainQueue() {
+  return theMainQueue();
+}
 
-Queue& globalQueue() { return globalPool(); }
+Queue& globalQueue() {
+  return globalPool();
+}
 
-std::shared_ptr<Queue> makeSerialQueue() { return std::make_shared<SerialQueue>(); }
+std::shared_ptr<Queue> makeSerialQueue() {
+  return std::make_shared<SerialQueue>();
+}
 
 std::shared_ptr<Queue> currentQueue() {
   if (isMainThread()) return mainQueueHandle();
@@ -93,14 +99,20 @@ bool isMainThread() {
   return ::syscall(SYS_gettid) == ::getpid();
 }
 
-void setMainThread(std::thread::id id) { hostMainThread.store(id, std::memory_order_relaxed); }
+void setMainThread(std::thread::id id) {
+  hostMainThread.store(id, std::memory_order_relaxed);
+}
 
-std::size_t drainMainQueue() { return theMainQueue().drain(); }
+std::size_t drainMainQueue() {
+  return theMainQueue().drain();
+}
 
 bool runMainQueueUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   return theMainQueue().runUntil(done, timeout);
 }
 
-void setMainExecutor(Executor executor) { theMainQueue().setExecutor(std::move(executor)); }
+void setMainExecutor(Executor executor) {
+  theMainQueue().setExecutor(std::move(executor));
+}
 
 }  // namespace ovix::dispatch

@@ -11,8 +11,7 @@ HttpResponse::HttpResponse(std::string url, long statusCode, Headers headers)
 
 std::string HttpResponse::valueForHeaderField(std::string_view name) const {
   for (const auto& [field, value] : headers_) {
-    if (field.size() == name.size() &&
-        ::strncasecmp(field.data(), name.data(), name.size()) == 0) {
+    if (field.size() == name.size() && ::strncasecmp(field.data(), name.data(), name.size()) == 0) {
       return value;
     }
   }
@@ -20,8 +19,8 @@ std::string HttpResponse::valueForHeaderField(std::string_view name) const {
 }
 
 std::string HttpResponse::description() const {
-  std::string text = "<HttpResponse> { URL: " + url_ + " } { Status Code: " +
-                     std::to_string(statusCode_) + ", Headers {";
+  std::string text = "<HttpResponse> { URL: " + url_ +
+                     " } { Status Code: " + std::to_string(statusCode_) + ", Headers {";
   for (std::size_t i = 0; i < headers_.size(); ++i) {
     text += (i == 0 ? " " : ", ") + headers_[i].first + ": " + headers_[i].second;
   }
