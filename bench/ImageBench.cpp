@@ -7,10 +7,11 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "EncodedImages.hpp"
+#include "encoders/ImageEncoders.hpp"
 #include "ovix/platform/ImageDecoding.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
 #include "support/Summary.hpp"
@@ -24,9 +25,9 @@ constexpr Size kTarget{120, 80};
 
 // A photo-like picture: smooth gradients with fine detail, so the file is
 // as busy to decode as a real creative.
-const test::Bytes& jpeg() {
-  static const test::Bytes bytes = [] {
-    test::RgbaImage image(kWidth, kHeight);
+const encoders::Bytes& jpeg() {
+  static const encoders::Bytes bytes = [] {
+    encoders::RgbaImage image(kWidth, kHeight);
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
         const double wave = std::sin(x * 0.05) * std::cos(y * 0.07);
@@ -38,7 +39,7 @@ const test::Bytes& jpeg() {
                           channel(y * 255.0 / kHeight + noise), 255};
       }
     }
-    return test::encodeJpeg(image);
+    return encoders::encodeJpeg(image);
   }();
   return bytes;
 }

@@ -203,11 +203,7 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   std::size_t beacons = 0;
   for (const auto& [path, hits] : ledger.beacons) beacons += static_cast<std::size_t>(hits);
   EXPECT_EQ(beacons + missing, boundTitles.size()) << "a beacon of an ad never displayed";
-  std::size_t failed = 0;
-  for (auto at = log.find("Impression request error."); at != std::string::npos;
-       at = log.find("Impression request error.", at + 1)) {
-    ++failed;
-  }
+  const std::size_t failed = test::occurrences(log, "Impression request error.");
   EXPECT_LE(missing, failed) << "a beacon neither sent nor failed";
   std::printf("%zu of %d loads delivered, %zu ads bound, %zu of %zu beacons failed\n", delivered,
               kLoads, bound.size(), failed, boundTitles.size());
