@@ -1,5 +1,7 @@
 #include "ovix/OvixClickListener.hpp"
 
+#include <mutex>
+
 #include "OvixImageLoader.hpp"
 #include "common/Characters.hpp"
 #include "common/Log.hpp"
@@ -13,9 +15,54 @@
 namespace ovix {
 namespace {
 
-std::shared_ptr<const gfx::Image> placeholder() {
-  const auto bundle = OvixManager::shared().bundle();
-  return bundle ? gfx::Image::named("empty.gif", *bundle) : nullptr;
+// The placeholder, read and decoded once per bundle and redrawn once per
+// size: bindings run on the main thread, once for every cell shown. Images
+// are immutable, so image views may share them.
+class Placeholder {
+ public:
+  // At its natural size; null when the bundle has no usable "empty.gif".
+  std::shared_ptr<const gfx::Image> image() {
+    const auto bundle = OvixManager::shared().bundle();
+    std::lock_guard lock(mutex_);
+    return decodedLocked(bundle);
+  }
+
+  // Redrawn to `size`; null as above or when it cannot be redrawn.
+  std::shared_ptr<const gfx::Image> image(Size size) {
+    const auto bundle = OvixManager::shared().bundle();
+    std::lock_guard lock(mutex_);
+    const auto decoded = decodedLocked(bundle);
+    if (!decoded) return nullptr;
+    if (redrawnFrom_ != decoded || redrawnSize_ != size) {
+      redrawn_ = gfx::redraw(*decoded, size);
+      redrawnFrom_ = decoded;
+      redrawnSize_ = size;
+    }
+    return redrawn_;
+  }
+
+ private:
+  std::shared_ptr<const gfx::Image> decodedLocked(const std::shared_ptr<const Bundle>& bundle) {
+    if (!bundle) return nullptr;
+    // A bundle gone and another made at its address does not lock.
+    if (bundle_.lock() != bundle) {
+      decoded_ = gfx::Image::named("empty.gif", *bundle);
+      bundle_ = bundle;
+    }
+    return decoded_;
+  }
+
+  std::mutex mutex_;
+  std::weak_ptr<const Bundle> bundle_;             // guarded by mutex_
+  std::shared_ptr<const gfx::Image> decoded_;      // guarded by mutex_
+  std::shared_ptr<const gfx::Image> redrawnFrom_;  // guarded by mutex_
+  Size redrawnSize_;                               // guarded by mutex_
+  std::shared_ptr<const gfx::Image> redrawn_;      // guarded by mutex_
+};
+
+Placeholder& placeholder() {
+  static Placeholder shared;
+  return shared;
 }
 
 }  // namespace
@@ -36,10 +83,9 @@ void OvixClickListener::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell
     detail->setAdjustsFontSizeToFitWidth(true);
     detail->setText(adInfo->advertiser());
   }
-  const auto image = placeholder();
   const Rect rect = OvixManager::shared().imageViewRect();
   if (const auto imageView = cell->imageView()) {
-    imageView->setImage(image && !rect.isZero() ? gfx::redraw(*image, rect.size) : nullptr);
+    imageView->setImage(rect.isZero() ? nullptr : placeholder().image(rect.size));
   }
   OvixImageLoader::loadImage(cell->imageView(), adInfo->imageUrl(), false);
 }
@@ -103,7 +149,7 @@ void OvixClickListener::setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>&
     advertiserLabel->setText("Sponsored by " + adInfo->advertiser());
   }
   if (titleLabel) titleLabel->setText(adInfo->title());
-  if (imageView) imageView->setImage(placeholder());
+  if (imageView) imageView->setImage(placeholder().image());
   OvixImageLoader::loadImage(imageView, adInfo->imageUrl(), true);
 }
 
