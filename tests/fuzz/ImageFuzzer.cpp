@@ -1,6 +1,6 @@
-// Downloaded image bytes as the image loader handles them: decoded by
-// whichever codec their leading bytes name, with and without a size hint, and
-// redrawn to other sizes.
+// Downloaded image bytes as the image loader handles them: sized from their
+// header and decoded by whichever codec their leading bytes name, with and
+// without a size hint and under limits, and redrawn to other sizes.
 #include <cmath>
 
 #include "FuzzSupport.hpp"
@@ -33,12 +33,23 @@ void checkRedraw(const gfx::Image& image, Size size) {
   checkImage(*drawn);
 }
 
+// The size read from the header is the decoded image's, and limits just below
+// it refuse the image.
+void checkSize(const std::uint8_t* data, std::size_t size, gfx::DecodeHint hint,
+               const gfx::Image& image) {
+  const gfx::PixelSize decoded{image.width(), image.height()};
+  OVIX_FUZZ_CHECK(gfx::decodedSize(data, size, hint) == decoded);
+  OVIX_FUZZ_CHECK(!gfx::decodeImage(data, size, hint, {decoded.width - 1, decoded.height}));
+  OVIX_FUZZ_CHECK(!gfx::decodeImage(data, size, hint, {decoded.width, decoded.height - 1}));
+}
+
 }  // namespace
 
 int fuzzImage(const std::uint8_t* data, std::size_t size) {
   const auto image = gfx::decodeImage(data, size);
   if (image) {
     checkImage(*image);
+    checkSize(data, size, {}, *image);
     // As a cell shows it: smaller, stretched, a single pixel.
     checkRedraw(*image, Size{std::ceil(image->width() / 3.0), std::ceil(image->height() / 2.0)});
     checkRedraw(*image, Size{17, 5});
@@ -48,6 +59,7 @@ int fuzzImage(const std::uint8_t* data, std::size_t size) {
   const gfx::DecodeHint hint{1 + static_cast<int>(size % 7), 1 + static_cast<int>(size % 5)};
   if (const auto hinted = gfx::decodeImage(data, size, hint); hinted && image) {
     checkImage(*hinted);
+    checkSize(data, size, hint, *hinted);
     OVIX_FUZZ_CHECK(hinted->width() >= std::min(hint.width, image->width()));
     OVIX_FUZZ_CHECK(hinted->height() >= std::min(hint.height, image->height()));
     OVIX_FUZZ_CHECK(hinted->width() <= image->width() && hinted->height() <= image->height());

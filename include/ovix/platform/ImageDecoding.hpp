@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 #include "ovix/Export.hpp"
 #include "ovix/platform/Image.hpp"
@@ -17,12 +18,36 @@ struct DecodeHint {
   int height = 0;
 };
 
+// The largest image, in decoded pixels, the caller accepts. Image::kMaxSide
+// and Image::kMaxPixels hold whatever these say.
+struct DecodeLimits {
+  int maxWidth = Image::kMaxSide;
+  int maxHeight = Image::kMaxSide;
+};
+
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+// The size in pixels decodeImage(data, size, hint) would make of these bytes,
+// read from the header alone: nothing for bytes no codec recognises, whose
+// header is malformed or whose size is beyond Image::kMaxSide or
+// Image::kMaxPixels. Decodes and allocates no pixels, so the pixels may still
+// turn out corrupt. Never throws. Any thread.
+OVIX_EXPORT std::optional<PixelSize> decodedSize(const void* data, std::size_t size,
+                                                 DecodeHint hint = {});
+
 // Decodes PNG, JPEG, GIF (its first frame) or WebP (the first frame of an
 // animation), told apart by their leading bytes. Returns no image for bytes no
 // codec accepts: other formats, corrupt or truncated data, and images beyond
-// Image::kMaxSide or Image::kMaxPixels. Never throws. Any thread; calls on
-// different threads run in parallel.
+// Image::kMaxSide or Image::kMaxPixels or whose decoded size is beyond
+// `limits`, which are refused from the header before any pixel is allocated.
+// Never throws. Any thread; calls on different threads run in parallel.
 OVIX_EXPORT std::shared_ptr<const Image> decodeImage(const void* data, std::size_t size,
-                                                     DecodeHint hint = {});
+                                                     DecodeHint hint = {},
+                                                     DecodeLimits limits = {});
 
 }  // namespace ovix::gfx

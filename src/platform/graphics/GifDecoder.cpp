@@ -65,63 +65,90 @@ std::vector<int> rowOrder(int height, bool interlaced) {
   return order;
 }
 
-// Draws the frame just described onto a transparent canvas of the logical
-// screen's size; the parts of the frame off the screen are read and dropped.
-std::shared_ptr<const Image> readFrame(GifFileType* gif, int transparentIndex) {
-  const GifImageDesc& frame = gif->Image;
-  const ColorMapObject* colors = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-  if (!colors || frame.Width <= 0 || frame.Height <= 0 || frame.Left < 0 || frame.Top < 0) {
-    return nullptr;
-  }
-  if (!pixels::withinLimits(frame.Width, frame.Height)) return nullptr;
-  // A screen of zero size is taken to be as large as the frame needs.
-  const int width = gif->SWidth > 0 ? gif->SWidth : frame.Left + frame.Width;
-  const int height = gif->SHeight > 0 ? gif->SHeight : frame.Top + frame.Height;
-  std::vector<std::uint32_t> canvas;
-  if (!pixels::allocate(canvas, width, height)) return nullptr;
+// One giflib read: the header up to the first frame's pixels, then that
+// frame. giflib reads through `input_`, so the reader stays where it is made.
+class GifReader {
+ public:
+  GifReader(const std::uint8_t* data, std::size_t size) : input_{data, size} {}
+  GifReader(const GifReader&) = delete;
+  GifReader& operator=(const GifReader&) = delete;
 
-  std::vector<std::uint32_t> palette(256, 0);
-  for (int i = 0; i < std::min(colors->ColorCount, 256); ++i) {
-    const GifColorType& c = colors->Colors[i];
-    if (i != transparentIndex) palette[i] = pixels::premultiplied(0xff, c.Red, c.Green, c.Blue);
+  // Reads the logical screen, the extensions before the first frame and that
+  // frame's descriptor; no pixels.
+  bool readHeader() {
+    gif_.reset(DGifOpen(&input_, &readInput, nullptr));
+    if (!gif_) return false;
+    for (;;) {
+      GifRecordType type = UNDEFINED_RECORD_TYPE;
+      if (DGifGetRecordType(gif_.get(), &type) == GIF_ERROR) return false;
+      if (type == IMAGE_DESC_RECORD_TYPE) break;
+      // The trailer, or junk, before any image, fails.
+      if (type != EXTENSION_RECORD_TYPE || !readExtension(gif_.get(), transparentIndex_)) {
+        return false;
+      }
+    }
+    if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) return false;
+    const GifImageDesc& frame = gif_->Image;
+    if (!(frame.ColorMap ? frame.ColorMap : gif_->SColorMap) || frame.Left < 0 || frame.Top < 0 ||
+        !pixels::withinLimits(frame.Width, frame.Height)) {
+      return false;
+    }
+    // A screen of zero size is taken to be as large as the frame needs.
+    const bool unsized = gif_->SWidth == 0 && gif_->SHeight == 0;
+    size_ = unsized ? PixelSize{frame.Left + frame.Width, frame.Top + frame.Height}
+                    : PixelSize{gif_->SWidth, gif_->SHeight};
+    return pixels::withinLimits(size_.width, size_.height);
   }
 
-  std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
-  const int columns = std::max(0, std::min(frame.Width, width - frame.Left));
-  for (const int row : rowOrder(frame.Height, frame.Interlace)) {
-    if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) return nullptr;
-    const int y = frame.Top + row;
-    if (y >= height) continue;
-    std::uint32_t* out = canvas.data() + static_cast<std::size_t>(y) * width + frame.Left;
-    for (int x = 0; x < columns; ++x) out[x] = palette[line[x]];
+  // The decoded size: the logical screen's.
+  PixelSize size() const { return size_; }
+
+  // Draws the first frame onto `canvas`, size() transparent pixels; the parts
+  // of the frame off the screen are read and dropped.
+  bool readImage(std::uint32_t* canvas) {
+    const GifImageDesc& frame = gif_->Image;
+    const ColorMapObject* colors = frame.ColorMap ? frame.ColorMap : gif_->SColorMap;
+    std::vector<std::uint32_t> palette(256, 0);
+    for (int i = 0; i < std::min(colors->ColorCount, 256); ++i) {
+      const GifColorType& c = colors->Colors[i];
+      if (i != transparentIndex_) palette[i] = pixels::premultiplied(0xff, c.Red, c.Green, c.Blue);
+    }
+
+    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+    const int columns = std::max(0, std::min(frame.Width, size_.width - frame.Left));
+    for (const int row : rowOrder(frame.Height, frame.Interlace)) {
+      if (DGifGetLine(gif_.get(), line.data(), frame.Width) == GIF_ERROR) return false;
+      const int y = frame.Top + row;
+      if (y >= size_.height) continue;
+      std::uint32_t* out = canvas + static_cast<std::size_t>(y) * size_.width + frame.Left;
+      for (int x = 0; x < columns; ++x) out[x] = palette[line[x]];
+    }
+    return true;
   }
-  return Image::fromPixels(width, height, std::move(canvas));
-}
+
+ private:
+  Input input_;
+  GifFile gif_;
+  int transparentIndex_ = NO_TRANSPARENT_COLOR;
+  PixelSize size_;
+};
 
 }  // namespace
 
-std::shared_ptr<const Image> decodeGif(const std::uint8_t* data, std::size_t size) {
-  Input input{data, size};
-  GifFile gif(DGifOpen(&input, &readInput, nullptr));
-  if (!gif) return nullptr;
-  if (!pixels::withinLimits(gif->SWidth, gif->SHeight) && (gif->SWidth || gif->SHeight)) {
-    return nullptr;
-  }
-  int transparentIndex = NO_TRANSPARENT_COLOR;
-  for (;;) {
-    GifRecordType type = UNDEFINED_RECORD_TYPE;
-    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) return nullptr;
-    switch (type) {
-      case EXTENSION_RECORD_TYPE:
-        if (!readExtension(gif.get(), transparentIndex)) return nullptr;
-        break;
-      case IMAGE_DESC_RECORD_TYPE:
-        if (DGifGetImageDesc(gif.get()) == GIF_ERROR) return nullptr;
-        return readFrame(gif.get(), transparentIndex);
-      default:
-        return nullptr;  // the trailer, or junk, before any image
-    }
-  }
+std::optional<PixelSize> gifSize(const std::uint8_t* data, std::size_t size, DecodeHint) {
+  GifReader reader(data, size);
+  if (!reader.readHeader()) return std::nullopt;
+  return reader.size();
+}
+
+std::shared_ptr<const Image> decodeGif(const std::uint8_t* data, std::size_t size, DecodeHint,
+                                       DecodeLimits limits) {
+  GifReader reader(data, size);
+  if (!reader.readHeader()) return nullptr;
+  std::vector<std::uint32_t> canvas;
+  if (!pixels::allocate(canvas, reader.size(), limits)) return nullptr;
+  if (!reader.readImage(canvas.data())) return nullptr;
+  return Image::fromPixels(reader.size().width, reader.size().height, std::move(canvas));
 }
 
 }  // namespace ovix::gfx::codecs

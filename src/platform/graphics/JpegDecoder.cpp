@@ -139,12 +139,18 @@ class JpegReader {
 
 }  // namespace
 
-std::shared_ptr<const Image> decodeJpeg(const std::uint8_t* data, std::size_t size,
-                                        DecodeHint hint) {
+std::optional<PixelSize> jpegSize(const std::uint8_t* data, std::size_t size, DecodeHint hint) {
+  JpegReader reader;
+  if (!reader.readHeader(data, size, hint)) return std::nullopt;
+  return PixelSize{reader.width(), reader.height()};
+}
+
+std::shared_ptr<const Image> decodeJpeg(const std::uint8_t* data, std::size_t size, DecodeHint hint,
+                                        DecodeLimits limits) {
   JpegReader reader;
   if (!reader.readHeader(data, size, hint)) return nullptr;
   std::vector<std::uint32_t> pixels;
-  if (!pixels::allocate(pixels, reader.width(), reader.height())) return nullptr;
+  if (!pixels::allocate(pixels, {reader.width(), reader.height()}, limits)) return nullptr;
   if (!reader.readImage(pixels.data())) return nullptr;
   return Image::fromPixels(reader.width(), reader.height(), std::move(pixels));
 }

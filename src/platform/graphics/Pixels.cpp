@@ -30,6 +30,11 @@ bool allocate(std::vector<std::uint32_t>& pixels, int width, int height) {
   }
 }
 
+bool allocate(std::vector<std::uint32_t>& pixels, PixelSize size, DecodeLimits limits) {
+  return size.width <= limits.maxWidth && size.height <= limits.maxHeight &&
+         allocate(pixels, size.width, size.height);
+}
+
 std::uint32_t premultiplied(std::uint8_t alpha, std::uint8_t red, std::uint8_t green,
                             std::uint8_t blue) {
   return std::uint32_t{alpha} << 24 | std::uint32_t{scaled(red, alpha)} << 16 |

@@ -88,14 +88,22 @@ class PngReader {
 
 }  // namespace
 
-std::shared_ptr<const Image> decodePng(const std::uint8_t* data, std::size_t size) {
+std::optional<PixelSize> pngSize(const std::uint8_t* data, std::size_t size, DecodeHint) {
+  PngReader reader(data, size);
+  PixelSize decoded;
+  if (!reader.readHeader(decoded.width, decoded.height)) return std::nullopt;
+  return decoded;
+}
+
+std::shared_ptr<const Image> decodePng(const std::uint8_t* data, std::size_t size, DecodeHint,
+                                       DecodeLimits limits) {
   PngReader reader(data, size);
   int width = 0;
   int height = 0;
   if (!reader.readHeader(width, height)) return nullptr;
 
   std::vector<std::uint32_t> pixels;
-  if (!pixels::allocate(pixels, width, height)) return nullptr;
+  if (!pixels::allocate(pixels, {width, height}, limits)) return nullptr;
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y) {
     rows[y] = reinterpret_cast<png_bytep>(pixels.data() + static_cast<std::size_t>(y) * width);

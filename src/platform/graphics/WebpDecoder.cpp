@@ -22,46 +22,83 @@ struct IteratorReleaser {
   void operator()(WebPIterator* frame) const { WebPDemuxReleaseIterator(frame); }
 };
 
+// One libwebp read: the container, then its first frame drawn at its offset
+// onto a transparent canvas, which is the whole picture for a still image.
+class WebpReader {
+ public:
+  // Reads the container and the first frame's place; no pixels.
+  bool readHeader(const std::uint8_t* data, std::size_t size) {
+    const WebPData bytes{data, size};
+    demux_.reset(WebPDemux(&bytes));
+    if (!demux_) return false;
+    const PixelSize canvas{static_cast<int>(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_WIDTH)),
+                           static_cast<int>(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_HEIGHT))};
+    if (!pixels::withinLimits(canvas.width, canvas.height)) return false;
+
+    WebPIterator frame{};
+    if (!WebPDemuxGetFrame(demux_.get(), 1, &frame)) return false;
+    std::unique_ptr<WebPIterator, IteratorReleaser> release(&frame);
+    if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 ||
+        frame.x_offset + frame.width > canvas.width ||
+        frame.y_offset + frame.height > canvas.height) {
+      return false;
+    }
+    fragment_ = frame.fragment;
+    size_ = canvas;
+    left_ = frame.x_offset;
+    top_ = frame.y_offset;
+    width_ = frame.width;
+    height_ = frame.height;
+    return true;
+  }
+
+  PixelSize size() const { return size_; }
+
+  // Decodes into `canvas`, size() transparent pixels, straight alpha.
+  bool readImage(std::uint32_t* canvas) const {
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return false;
+    const std::size_t stride = static_cast<std::size_t>(size_.width) * 4;
+    config.output.colorspace = kCairoOrder;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(
+        canvas + static_cast<std::size_t>(top_) * size_.width + left_);
+    config.output.u.RGBA.stride = static_cast<int>(stride);
+    config.output.u.RGBA.size =
+        stride * static_cast<std::size_t>(height_ - 1) + static_cast<std::size_t>(width_) * 4;
+    const VP8StatusCode status = WebPDecode(fragment_.bytes, fragment_.size, &config);
+    WebPFreeDecBuffer(&config.output);
+    return status == VP8_STATUS_OK;
+  }
+
+ private:
+  std::unique_ptr<WebPDemuxer, DemuxDeleter> demux_;
+  WebPData fragment_{};  // the first frame's bitstream, inside the bytes read
+  PixelSize size_;
+  // The first frame's rectangle on the canvas.
+  int left_ = 0;
+  int top_ = 0;
+  int width_ = 0;
+  int height_ = 0;
+};
+
 }  // namespace
 
-// The first frame, drawn at its offset onto a transparent canvas, which is
-// the whole picture for a still image.
-std::shared_ptr<const Image> decodeWebp(const std::uint8_t* data, std::size_t size) {
-  const WebPData bytes{data, size};
-  std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&bytes));
-  if (!demux) return nullptr;
-  const std::uint32_t width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
-  const std::uint32_t height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
-  if (!pixels::withinLimits(width, height)) return nullptr;
+std::optional<PixelSize> webpSize(const std::uint8_t* data, std::size_t size, DecodeHint) {
+  WebpReader reader;
+  if (!reader.readHeader(data, size)) return std::nullopt;
+  return reader.size();
+}
 
-  WebPIterator frame{};
-  if (!WebPDemuxGetFrame(demux.get(), 1, &frame)) return nullptr;
-  std::unique_ptr<WebPIterator, IteratorReleaser> release(&frame);
-  if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 ||
-      static_cast<std::uint32_t>(frame.x_offset + frame.width) > width ||
-      static_cast<std::uint32_t>(frame.y_offset + frame.height) > height) {
-    return nullptr;
-  }
-
+std::shared_ptr<const Image> decodeWebp(const std::uint8_t* data, std::size_t size, DecodeHint,
+                                        DecodeLimits limits) {
+  WebpReader reader;
+  if (!reader.readHeader(data, size)) return nullptr;
   std::vector<std::uint32_t> canvas;
-  if (!pixels::allocate(canvas, static_cast<int>(width), static_cast<int>(height))) {
-    return nullptr;
-  }
-  WebPDecoderConfig config;
-  if (!WebPInitDecoderConfig(&config)) return nullptr;
-  const std::size_t stride = static_cast<std::size_t>(width) * 4;
-  config.output.colorspace = kCairoOrder;
-  config.output.is_external_memory = 1;
-  config.output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(
-      canvas.data() + static_cast<std::size_t>(frame.y_offset) * width + frame.x_offset);
-  config.output.u.RGBA.stride = static_cast<int>(stride);
-  config.output.u.RGBA.size = stride * static_cast<std::size_t>(frame.height - 1) +
-                              static_cast<std::size_t>(frame.width) * 4;
-  const VP8StatusCode status = WebPDecode(frame.fragment.bytes, frame.fragment.size, &config);
-  WebPFreeDecBuffer(&config.output);
-  if (status != VP8_STATUS_OK) return nullptr;
+  if (!pixels::allocate(canvas, reader.size(), limits)) return nullptr;
+  if (!reader.readImage(canvas.data())) return nullptr;
   pixels::premultiply(canvas.data(), canvas.size());
-  return Image::fromPixels(static_cast<int>(width), static_cast<int>(height), std::move(canvas));
+  return Image::fromPixels(reader.size().width, reader.size().height, std::move(canvas));
 }
 
 }  // namespace ovix::gfx::codecs

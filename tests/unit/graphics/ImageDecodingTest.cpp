@@ -10,6 +10,11 @@
 #include "ovix/platform/ImageDrawing.hpp"
 
 namespace ovix::gfx {
+
+void PrintTo(const PixelSize& size, std::ostream* out) {
+  *out << size.width << "x" << size.height;
+}
+
 namespace {
 
 using test::Bytes;
@@ -94,17 +99,65 @@ TEST(ImageDecodingTest, LossyFormatsKeepColourAndAlpha) {
   EXPECT_TRUE(near(webp->pixel(28, 8), 0x80000080));
 }
 
-TEST(ImageDecodingTest, JpegHintPicksTheSmallestScaleThatStillCoversIt) {
-  const Bytes jpeg = test::encodeJpeg(halves(64, 48));
-  const auto width = [&](DecodeHint hint) { return decode(jpeg, hint)->width(); };
-  EXPECT_EQ(width({}), 64);
-  EXPECT_EQ(width({8, 6}), 8);
-  EXPECT_EQ(width({20, 10}), 32);
-  EXPECT_EQ(width({17, 1}), 32);
-  EXPECT_EQ(width({100, 100}), 64);
-  const auto drawn = redraw(*decode(jpeg, {20, 10}), {20, 10});
-  ASSERT_TRUE(drawn);
-  EXPECT_TRUE(near(drawn->pixel(2, 5), kRed));
+// Transparent, but for the halves in a rectangle 8 pixels in from each side.
+RgbaImage framedHalves(int width, int height) {
+  RgbaImage image = halves(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (x < 8 || y < 8 || x >= width - 8 || y >= height - 8) image.at(x, y) = {0, 0, 0, 0};
+    }
+  }
+  return image;
+}
+
+TEST(ImageDecodingTest, HintsAndLimitsApplyToTheSizeReadFromTheHeader) {
+  const RgbaImage source = halves(64, 48);
+  const Bytes jpeg = test::encodeJpeg(source);
+  const Bytes webp = test::encodeWebp(source);
+  // Its first frame, cropped to the rectangle by the encoder, sits at (8, 8).
+  const Bytes animated = test::encodeAnimatedWebp({framedHalves(64, 48), source});
+  test::GifFrame offset{.left = 8, .top = 8, .width = 48, .height = 32};
+  for (int i = 0; i < 48 * 32; ++i) offset.indices.push_back(i % 48 < 24 ? 0 : 1);
+  const Bytes unsizedGif = test::encodeGif(0, 0, {{255, 0, 0}, {0, 0, 255}}, {offset});
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    DecodeHint hint;
+    PixelSize decoded;
+    std::uint32_t corner;  // the top left pixel
+  };
+  const Case cases[] = {
+      {"png", test::encodePng(source), {}, {64, 48}, kRed},
+      {"png ignores the hint", test::encodePng(source), {8, 6}, {64, 48}, kRed},
+      {"gif ignores the hint", test::encodeGif(source), {8, 6}, {64, 48}, kRed},
+      {"gif screen of zero size", unsizedGif, {}, {56, 40}, 0},
+      {"jpeg", jpeg, {}, {64, 48}, kRed},
+      {"jpeg at 1/8", jpeg, {8, 6}, {8, 6}, kRed},
+      {"jpeg at 1/2", jpeg, {20, 10}, {32, 24}, kRed},
+      {"jpeg at 1/2", jpeg, {17, 1}, {32, 24}, kRed},
+      {"jpeg larger than the hint", jpeg, {100, 100}, {64, 48}, kRed},
+      {"webp", webp, {}, {64, 48}, kRed},
+      {"animated webp", animated, {}, {64, 48}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << c.name << " hint " << c.hint.width << "x" << c.hint.height);
+    EXPECT_EQ(decodedSize(c.bytes.data(), c.bytes.size(), c.hint), c.decoded);
+    const auto image = decode(c.bytes, c.hint);
+    ASSERT_TRUE(image);
+    const auto [width, height] = c.decoded;
+    ASSERT_EQ((PixelSize{image->width(), image->height()}), c.decoded);
+    EXPECT_TRUE(near(image->pixel(0, 0), c.corner));
+    EXPECT_TRUE(near(image->pixel(width / 4, height / 2), kRed));
+    EXPECT_TRUE(near(image->pixel(width * 3 / 4, height / 2), kBlue));
+
+    const auto limited = [&](int maxWidth, int maxHeight) {
+      return decodeImage(c.bytes.data(), c.bytes.size(), c.hint, {maxWidth, maxHeight});
+    };
+    EXPECT_TRUE(limited(width, height));
+    EXPECT_FALSE(limited(width - 1, height));
+    EXPECT_FALSE(limited(width, height - 1));
+  }
 }
 
 TEST(ImageDecodingTest, AnimationsGiveTheirFirstFrame) {
@@ -150,6 +203,9 @@ TEST(ImageDecodingTest, ForeignTruncatedAndCorruptBytesGiveNoImage) {
   EXPECT_FALSE(decodeImage("GIF89a", 0));
   EXPECT_FALSE(decodeImage("GIF is a format; this is text", 29));
   EXPECT_FALSE(decodeImage("BM\x3a\0\0\0", 6)) << "BMP is not taken";
+  EXPECT_FALSE(decodedSize(nullptr, 10));
+  EXPECT_FALSE(decodedSize("GIF is a format; this is text", 29));
+  EXPECT_FALSE(decodedSize("BM\x3a\0\0\0", 6));
 
   auto images = samples();
   for (const Bytes& bytes : images) {
@@ -171,13 +227,18 @@ TEST(ImageDecodingTest, SizesBeyondTheLimitsAreRefusedBeforeAllocating) {
   for (const Bytes& bytes : samples()) {
     const bool webp = bytes[0] == 'R';
     if (webp && bytes[15] != 'L') continue;  // only lossless WebP has its size rewritten
+    // Within Image's limits, beyond the caller's: 244 MiB of pixels.
+    const Bytes large = test::withSize(bytes, 8000, 8000);
     std::vector<Bytes> claims = {test::withSize(bytes, 16384, 16384)};  // 256 Mpixel
     if (!webp) claims.push_back(test::withSize(bytes, 65000, 65000));   // beyond WebP's reach
+    test::resetLargestAllocation();
+    EXPECT_EQ(decodedSize(large.data(), large.size()), (PixelSize{8000, 8000})) << bytes[1];
+    EXPECT_FALSE(decodeImage(large.data(), large.size(), {}, {4096, 4096})) << bytes[1];
     for (const Bytes& claim : claims) {
-      test::resetLargestAllocation();
+      EXPECT_FALSE(decodedSize(claim.data(), claim.size())) << bytes[1];
       EXPECT_FALSE(decode(claim)) << bytes[1];
-      EXPECT_LT(test::largestAllocation(), std::size_t{1} << 20) << bytes[1];
     }
+    EXPECT_LT(test::largestAllocation(), std::size_t{1} << 20) << bytes[1];
   }
 
   const auto widest = decode(test::encodePng(RgbaImage(Image::kMaxSide, 1, {0, 0, 255, 255})));
