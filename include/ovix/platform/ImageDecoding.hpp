@@ -10,9 +10,11 @@
 namespace ovix::gfx {
 
 // The size in pixels an image is about to be drawn at; 0 for unknown. A JPEG
-// much larger than this decodes at 1/2, 1/4 or 1/8 of its size, never smaller
-// than the hint, which saves time and memory. Other formats ignore it, so the
-// decoded size is only a lower bound for the drawing code to scale from.
+// or WebP larger than this on both sides decodes at a reduced size that still
+// covers the hint on both sides, which saves time and memory: a JPEG at 1/2,
+// 1/4 or 1/8 of its size, a WebP at the smallest size of its aspect ratio
+// (within rounding). PNG and GIF ignore it, so the decoded size is only a lower
+// bound for the drawing code to scale from.
 struct DecodeHint {
   int width = 0;
   int height = 0;

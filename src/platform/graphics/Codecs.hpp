@@ -12,8 +12,8 @@
 // The size function reads the header alone, with the same reader as the
 // decoder, so it gives the size the decoder makes with the same hint. The
 // decoder returns no image when its library rejects the bytes or the size
-// breaks the limits, which it checks before allocating the bitmap. PNG, GIF and
-// WebP ignore the hint.
+// breaks the limits, which it checks before allocating the bitmap. PNG and GIF
+// ignore the hint.
 namespace ovix::gfx::codecs {
 
 std::optional<PixelSize> pngSize(const std::uint8_t* data, std::size_t size, DecodeHint hint);

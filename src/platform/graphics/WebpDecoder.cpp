@@ -2,6 +2,7 @@
 #include <webp/demux.h>
 
 #include <bit>
+#include <cstdint>
 #include <vector>
 
 #include "Codecs.hpp"
@@ -22,12 +23,35 @@ struct IteratorReleaser {
   void operator()(WebPIterator* frame) const { WebPDemuxReleaseIterator(frame); }
 };
 
+// The smallest size of the canvas's aspect ratio (the other side rounded to
+// the nearest pixel) that covers the hint; the canvas's own unless the hint
+// is smaller on both sides.
+PixelSize scaledSize(PixelSize canvas, DecodeHint hint) {
+  if (hint.width <= 0 || hint.height <= 0 || hint.width >= canvas.width ||
+      hint.height >= canvas.height) {
+    return canvas;
+  }
+  const std::int64_t w = canvas.width;
+  const std::int64_t h = canvas.height;
+  // The side the hint takes the larger share of sets the scale.
+  if (hint.width * h >= hint.height * w) {
+    return {hint.width, static_cast<int>((2 * h * hint.width + w) / (2 * w))};
+  }
+  return {static_cast<int>((2 * w * hint.height + h) / (2 * h)), hint.height};
+}
+
+// x * to / from, rounded down or up.
+int rescaled(int x, int from, int to, bool up) {
+  return static_cast<int>((std::int64_t{x} * to + (up ? from - 1 : 0)) / from);
+}
+
 // One libwebp read: the container, then its first frame drawn at its offset
 // onto a transparent canvas, which is the whole picture for a still image.
 class WebpReader {
  public:
-  // Reads the container and the first frame's place; no pixels.
-  bool readHeader(const std::uint8_t* data, std::size_t size) {
+  // Reads the container and the first frame's place and chooses the decoded
+  // size (see scaledSize); no pixels.
+  bool readHeader(const std::uint8_t* data, std::size_t size, DecodeHint hint) {
     const WebPData bytes{data, size};
     demux_.reset(WebPDemux(&bytes));
     if (!demux_) return false;
@@ -44,11 +68,13 @@ class WebpReader {
       return false;
     }
     fragment_ = frame.fragment;
-    size_ = canvas;
-    left_ = frame.x_offset;
-    top_ = frame.y_offset;
-    width_ = frame.width;
-    height_ = frame.height;
+    size_ = scaledSize(canvas, hint);
+    scaled_ = size_ != canvas;
+    // The frame's rectangle on the decoded canvas, its edges rounded outwards.
+    left_ = rescaled(frame.x_offset, canvas.width, size_.width, false);
+    top_ = rescaled(frame.y_offset, canvas.height, size_.height, false);
+    width_ = rescaled(frame.x_offset + frame.width, canvas.width, size_.width, true) - left_;
+    height_ = rescaled(frame.y_offset + frame.height, canvas.height, size_.height, true) - top_;
     return true;
   }
 
@@ -58,6 +84,9 @@ class WebpReader {
   bool readImage(std::uint32_t* canvas) const {
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config)) return false;
+    config.options.use_scaling = scaled_;
+    config.options.scaled_width = width_;
+    config.options.scaled_height = height_;
     const std::size_t stride = static_cast<std::size_t>(size_.width) * 4;
     config.output.colorspace = kCairoOrder;
     config.output.is_external_memory = 1;
@@ -75,7 +104,8 @@ class WebpReader {
   std::unique_ptr<WebPDemuxer, DemuxDeleter> demux_;
   WebPData fragment_{};  // the first frame's bitstream, inside the bytes read
   PixelSize size_;
-  // The first frame's rectangle on the canvas.
+  bool scaled_ = false;
+  // The first frame's rectangle on the decoded canvas.
   int left_ = 0;
   int top_ = 0;
   int width_ = 0;
@@ -84,16 +114,16 @@ class WebpReader {
 
 }  // namespace
 
-std::optional<PixelSize> webpSize(const std::uint8_t* data, std::size_t size, DecodeHint) {
+std::optional<PixelSize> webpSize(const std::uint8_t* data, std::size_t size, DecodeHint hint) {
   WebpReader reader;
-  if (!reader.readHeader(data, size)) return std::nullopt;
+  if (!reader.readHeader(data, size, hint)) return std::nullopt;
   return reader.size();
 }
 
-std::shared_ptr<const Image> decodeWebp(const std::uint8_t* data, std::size_t size, DecodeHint,
+std::shared_ptr<const Image> decodeWebp(const std::uint8_t* data, std::size_t size, DecodeHint hint,
                                         DecodeLimits limits) {
   WebpReader reader;
-  if (!reader.readHeader(data, size)) return nullptr;
+  if (!reader.readHeader(data, size, hint)) return nullptr;
   std::vector<std::uint32_t> canvas;
   if (!pixels::allocate(canvas, reader.size(), limits)) return nullptr;
   if (!reader.readImage(canvas.data())) return nullptr;

@@ -137,7 +137,13 @@ TEST(ImageDecodingTest, HintsAndLimitsApplyToTheSizeReadFromTheHeader) {
       {"jpeg at 1/2", jpeg, {17, 1}, {32, 24}, kRed},
       {"jpeg larger than the hint", jpeg, {100, 100}, {64, 48}, kRed},
       {"webp", webp, {}, {64, 48}, kRed},
+      {"webp to the hint's width", webp, {20, 10}, {20, 15}, kRed},
+      {"webp to the hint's height", webp, {10, 20}, {27, 20}, kRed},
+      {"webp to the hint's width", webp, {63, 1}, {63, 47}, kRed},
+      {"webp as wide as the hint", webp, {64, 10}, {64, 48}, kRed},
+      {"lossless webp", test::encodeWebp(source, true), {20, 10}, {20, 15}, kRed},
       {"animated webp", animated, {}, {64, 48}, 0},
+      {"animated webp", animated, {20, 10}, {20, 15}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()
@@ -245,6 +251,20 @@ TEST(ImageDecodingTest, SizesBeyondTheLimitsAreRefusedBeforeAllocating) {
   ASSERT_TRUE(widest);
   EXPECT_EQ(widest->pixel(Image::kMaxSide - 1, 0), kBlue);
   EXPECT_FALSE(decode(test::encodePng(RgbaImage(Image::kMaxSide + 1, 1))));
+}
+
+// Lossy: libwebp's lossless decoder holds the whole frame whatever the scale.
+TEST(ImageDecodingTest, HintedWebpDecodesInMuchLessMemory) {
+  const Bytes webp = test::encodeWebp(halves(1024, 768));
+  test::resetLargestAllocation();
+  ASSERT_TRUE(decode(webp));
+  const std::size_t full = test::largestAllocation();
+  test::resetLargestAllocation();
+  const auto hinted = decode(webp, {100, 60});
+  ASSERT_TRUE(hinted);
+  EXPECT_EQ(hinted->width(), 100);
+  EXPECT_EQ(hinted->height(), 75);
+  EXPECT_LT(test::largestAllocation(), full / 50);
 }
 
 TEST(ImageDecodingTest, WorkerThreadsDecodeAndDrawInParallel) {
