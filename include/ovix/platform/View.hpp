@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -69,9 +70,11 @@ class OVIX_EXPORT View : public std::enable_shared_from_this<View> {
 
   // Side storage: one value per key, held strongly and released as soon as it
   // is replaced, removed with a null value, or the view dies. A key is any
-  // address the caller owns, such as that of a static variable.
+  // address the caller owns, such as that of a static variable. Unlike the
+  // rest of the view, side storage may be read and written from any thread;
+  // a replaced value is released on the thread that replaced it.
   void setAssociatedObject(const void* key, std::shared_ptr<void> value);
-  // The value stored under `key`, or null.
+  // The value stored under `key`, or null. Any thread.
   std::shared_ptr<void> associatedObject(const void* key) const;
 
  protected:
@@ -89,7 +92,10 @@ class OVIX_EXPORT View : public std::enable_shared_from_this<View> {
   std::int64_t tag_ = 0;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> superview_;
-  std::vector<std::pair<const void*, std::shared_ptr<void>>> associated_;
+
+  mutable std::mutex associatedMutex_;
+  std::vector<std::pair<const void*, std::shared_ptr<void>>>
+      associated_;  // guarded by associatedMutex_
 };
 
 template <class V, class... Args>

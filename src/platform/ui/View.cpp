@@ -43,11 +43,12 @@ void View::adoptSubviews() {
 }
 
 void View::setAssociatedObject(const void* key, std::shared_ptr<void> value) {
+  // The old value is released after the lock, since its destructor may come
+  // back to this view.
+  std::shared_ptr<void> old;
+  std::lock_guard lock(associatedMutex_);
   const auto found = std::find_if(associated_.begin(), associated_.end(),
                                   [key](const auto& entry) { return entry.first == key; });
-  // The old value is released after the storage is consistent again, since
-  // its destructor may come back to this view.
-  std::shared_ptr<void> old;
   if (found != associated_.end()) {
     old = std::move(found->second);
     if (value) {
@@ -61,6 +62,7 @@ void View::setAssociatedObject(const void* key, std::shared_ptr<void> value) {
 }
 
 std::shared_ptr<void> View::associatedObject(const void* key) const {
+  std::lock_guard lock(associatedMutex_);
   const auto found = std::find_if(associated_.begin(), associated_.end(),
                                   [key](const auto& entry) { return entry.first == key; });
   return found == associated_.end() ? nullptr : found->second;
