@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,8 +14,11 @@ namespace ovix {
 // are the same ad when they have the same uuid and the same record only when
 // they are the same object.
 //
-// No lock: the SDK fills a record before handing it on and never changes it
-// afterwards. A host that changes a record does so on the main thread.
+// Any thread may read and change a record. Its values are one immutable
+// snapshot: a change publishes a new one and leaves every earlier snapshot
+// alone for whoever still holds it, so the SDK's workers never read values a
+// host's change frees. The SDK fills a record before handing it on and never
+// changes it afterwards.
 class OVIX_EXPORT OvixAdInfo {
  public:
   // The nine values of a record.
@@ -45,21 +49,24 @@ class OVIX_EXPORT OvixAdInfo {
   // share their values until either is changed.
   std::shared_ptr<OvixAdInfo> copy() const;
 
-  // The values, shared with this record's copies; never null.
-  const std::shared_ptr<const Fields>& fields() const { return fields_; }
+  // The values as they are now, shared with this record's copies; never null.
+  // The snapshot stays whole while held, whatever later changes the record.
+  std::shared_ptr<const Fields> fields() const;
 
-  // References stay valid until the record is changed or destroyed.
-  const std::string& infeedId() const { return fields_->infeedId; }
-  const std::string& imageUrl() const { return fields_->imageUrl; }
-  const std::string& advertiser() const { return fields_->advertiser; }
-  const std::string& title() const { return fields_->title; }
-  const std::string& descript() const { return fields_->descript; }
-  const std::vector<std::string>& impUrl() const { return fields_->impUrl; }
-  const std::vector<std::string>& viewableImpUrl() const { return fields_->viewableImpUrl; }
-  const std::string& clickUrl() const { return fields_->clickUrl; }
-  const std::string& uuid() const { return fields_->uuid; }
+  // References stay valid until the record is changed or destroyed. A thread
+  // that reads while another may change the record takes fields() instead.
+  const std::string& infeedId() const { return current().infeedId; }
+  const std::string& imageUrl() const { return current().imageUrl; }
+  const std::string& advertiser() const { return current().advertiser; }
+  const std::string& title() const { return current().title; }
+  const std::string& descript() const { return current().descript; }
+  const std::vector<std::string>& impUrl() const { return current().impUrl; }
+  const std::vector<std::string>& viewableImpUrl() const { return current().viewableImpUrl; }
+  const std::string& clickUrl() const { return current().clickUrl; }
+  const std::string& uuid() const { return current().uuid; }
 
   // Each change gives this record values of its own; its copies keep theirs.
+  // Changes from two threads at once both take effect.
   void setInfeedId(std::string value);
   void setImageUrl(std::string value);
   void setAdvertiser(std::string value);
@@ -71,8 +78,17 @@ class OVIX_EXPORT OvixAdInfo {
   void setUuid(std::string value);
 
  private:
-  // Never changed once made, so records on any thread may share them.
-  std::shared_ptr<const Fields> fields_;
+  // The values this record holds now: they live until the next change.
+  const Fields& current() const { return *fields(); }
+  template <class Member, class Value>
+  void change(Member member, Value value);
+
+  // Held only to copy or swap the pointer below: a spin costs less than a
+  // mutex in every record, and readers never wait for a change to be built.
+  mutable std::atomic_flag lock_;
+  // Each snapshot is never changed once made, so records on any thread may
+  // share it.
+  std::shared_ptr<const Fields> fields_;  // guarded by lock_
 };
 
 }  // namespace ovix

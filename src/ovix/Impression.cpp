@@ -27,7 +27,7 @@ Impression::~Impression() {
 void Impression::imp(const std::shared_ptr<OvixAdInfo>& ad) {
   ULog("imp(by:)", "START");
   if (!ad) return;
-  OvixManager::shared().ovixAds()->appendImpressed(ad->uuid());
+  OvixManager::shared().ovixAds()->appendImpressed(ad->fields()->uuid);
   schedule(ad);
 }
 
@@ -37,9 +37,9 @@ void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
 }
 
 void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad) {
-  dispatch::globalQueue().async([self = shared_from_this(), ad] {
-    std::vector<std::string> urls = ad->impUrl();
-    urls.insert(urls.end(), ad->viewableImpUrl().begin(), ad->viewableImpUrl().end());
+  dispatch::globalQueue().async([self = shared_from_this(), values = ad->fields()] {
+    std::vector<std::string> urls = values->impUrl;
+    urls.insert(urls.end(), values->viewableImpUrl.begin(), values->viewableImpUrl.end());
     self->imp(urls, [self] { self->update(); });
   });
 }

@@ -27,8 +27,11 @@ void OvixAds::add(const std::optional<List>& list) {
 }
 
 void OvixAds::store(Record stored, Record queued) {
-  Slot& slot = slots_[stored->infeedId()];
-  firstWithUuid_.try_emplace(stored->uuid(), First{stored->fields(), stored});
+  // One snapshot for both keys: the host may change the record meanwhile.
+  auto values = stored->fields();
+  Slot& slot = slots_[values->infeedId];
+  const std::string_view uuid = values->uuid;
+  firstWithUuid_.try_emplace(uuid, First{std::move(values), stored});
   slot.stored.push_back(stored);
   enqueue(slot, std::move(queued));
   ads_->push_back(std::move(stored));
