@@ -96,7 +96,9 @@ std::shared_ptr<Queue> currentQueue() {
 bool isMainThread() {
   const std::thread::id named = hostMainThread.load(std::memory_order_relaxed);
   if (named != std::thread::id()) return named == std::this_thread::get_id();
-  return ::syscall(SYS_gettid) == ::getpid();
+  // A thread's kernel id never changes, so each thread asks once.
+  static thread_local const bool initial = ::syscall(SYS_gettid) == ::getpid();
+  return initial;
 }
 
 void setMainThread(std::thread::id id) {
