@@ -25,7 +25,8 @@ class OVIX_EXPORT OvixClickListener : public std::enable_shared_from_this<OvixCl
   OvixClickListener& operator=(const OvixClickListener&) = delete;
 
   // Writes the title and advertiser into the cell's labels, shows the
-  // placeholder and starts the image download.
+  // placeholder and starts the image download, both redrawn to the shared
+  // manager's imageViewRect as it is now.
   void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                  const std::shared_ptr<OvixAdInfo>& adInfo);
 
@@ -37,6 +38,7 @@ class OVIX_EXPORT OvixClickListener : public std::enable_shared_from_this<OvixCl
 
   // Adds the small grey ad label to the cell's content view: in the
   // bottom-right corner of `size` when `adFrame` is zero, else at `adFrame`.
+  // It replaces the ad label an earlier binding added there.
   void setAdLabel(const std::shared_ptr<ui::TableViewCell>& cell, Size size, Rect adFrame);
 
   // Opens the button's click URL.
@@ -44,13 +46,27 @@ class OVIX_EXPORT OvixClickListener : public std::enable_shared_from_this<OvixCl
 
   // Fills a host's own views: description (optional), advertiser, ad label
   // (optional; without one the advertiser reads "Sponsored by ..."), title,
-  // then the placeholder and the image download.
+  // then the placeholder and the image download, redrawn to the shared
+  // manager's imageViewRect as it is now (zero: its natural size).
   void setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>& adInfo,
                              const std::shared_ptr<ui::ImageView>& imageView,
                              const std::shared_ptr<ui::Label>& titleLabel,
                              const std::shared_ptr<ui::Label>& descriptionLabel,
                              const std::shared_ptr<ui::Label>& advertiserLabel,
                              const std::shared_ptr<ui::Label>& adLabel);
+
+ private:
+  friend class OvixManager;
+
+  // As the public ones, with the size the binding asked for.
+  void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
+                 const std::shared_ptr<OvixAdInfo>& adInfo, Rect imageRect);
+  void setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>& adInfo,
+                             const std::shared_ptr<ui::ImageView>& imageView,
+                             const std::shared_ptr<ui::Label>& titleLabel,
+                             const std::shared_ptr<ui::Label>& descriptionLabel,
+                             const std::shared_ptr<ui::Label>& advertiserLabel,
+                             const std::shared_ptr<ui::Label>& adLabel, Rect imageRect);
 };
 
 // The view tag number that marks the SDK's click buttons.

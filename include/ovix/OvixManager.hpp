@@ -66,7 +66,9 @@ class OVIX_EXPORT OvixManager {
   // is left alone) that is not yet loaded(): title and advertiser into its
   // labels, the placeholder then the image redrawn to `imageSize` into its
   // image view, the ad label, and a click button of screenWidth() by
-  // `height` on top. Main thread.
+  // `height` on top. A rebinding (after setLoaded(false)) replaces what an
+  // earlier binding added, and the cell only ever shows the image of its
+  // latest binding. Main thread.
   void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                  const std::shared_ptr<OvixAdInfo>& adInfo, double height, Size imageSize);
 
@@ -74,7 +76,7 @@ class OVIX_EXPORT OvixManager {
   // is not yet loaded(), with a click button of screenWidth() by `height` on
   // the cell. `descriptionLabel` and `adLabel` may be null. A non-zero
   // `imageRect` redraws the image to its size; zero keeps its natural size.
-  // Main thread.
+  // Rebinding works as for the plain cell. Main thread.
   void setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                  const std::shared_ptr<OvixAdInfo>& adInfo,
                  const std::shared_ptr<ui::ImageView>& imageView,
@@ -92,6 +94,15 @@ class OVIX_EXPORT OvixManager {
                  const std::shared_ptr<ui::Label>& advertiserLabel,
                  const std::shared_ptr<ui::Label>& adLabel, Size size, Rect imageRect = Rect());
 
+  // Undoes a binding of `cell`, a table or collection cell, so that it may
+  // show content or be bound to another ad: removes the SDK's click button
+  // and ad label, clears loaded(), identifier(), listener() and the click
+  // URL, and drops the image still on its way; for the default binding it
+  // also clears the texts and the image it set and gives the cell's labels
+  // and image view back their own styles. Call it when a reused cell is about
+  // to show a row that is not an ad. Main thread.
+  void prepareForReuse(const std::shared_ptr<ui::View>& cell);
+
   // Opens the click URL of the first click button among `view`'s direct
   // subviews. Whether the URL was handed to the application. Main thread.
   bool openAd(const std::shared_ptr<ui::View>& view);
@@ -100,7 +111,7 @@ class OVIX_EXPORT OvixManager {
   // callback named `from`. When `from` contains "willdisplay" in any case and
   // the view is bound to a loaded ad whose impression was not sent yet, sends
   // it (see Impression). Once per ad until clearAd(), even when reported from
-  // two threads at once. Works on shared() whatever the receiver. Main thread.
+  // two threads at once. Works on shared() whatever the receiver. Any thread.
   void tryImpression(const std::shared_ptr<ui::View>& view, const std::string& from);
 
   // True exactly when the device model is "iPad" and disableTablet() is true.

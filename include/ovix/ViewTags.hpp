@@ -10,13 +10,15 @@
 
 // What the SDK remembers on the host's views: whether a cell is bound, the
 // listener of its click button, the uuid of its ad, and a click button's URL.
-// Stored beside the view and released with it. Main thread only.
+// Stored beside the view and released with it. Set them on the main thread;
+// reading them is safe from any thread.
 namespace ovix {
 
 class OvixClickListener;
 
 // True once the SDK has bound the view to an ad. Set it back to false before
-// binding a reused cell to another ad.
+// binding a reused cell to another ad (OvixManager::prepareForReuse also
+// does, for a cell about to show content).
 OVIX_EXPORT bool loaded(const ui::View& view);
 OVIX_EXPORT void setLoaded(ui::View& view, bool loaded);
 

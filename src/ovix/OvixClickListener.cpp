@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "OvixImageLoader.hpp"
+#include "common/CellBinding.hpp"
 #include "common/Characters.hpp"
 #include "common/Log.hpp"
 #include "common/OpenAd.hpp"
@@ -73,21 +74,26 @@ OvixClickListener::~OvixClickListener() {
 
 void OvixClickListener::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
                                   const std::shared_ptr<OvixAdInfo>& adInfo) {
+  setInfeed(cell, adInfo, OvixManager::shared().imageViewRect());
+}
+
+void OvixClickListener::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
+                                  const std::shared_ptr<OvixAdInfo>& adInfo, Rect imageRect) {
   ULog("setInfeed(to:adInfo:)", "START");
   if (!cell || !adInfo) return;
+  const auto ad = adInfo->fields();
   if (const auto label = cell->textLabel()) {
     label->setLineBreakMode(ui::LineBreakMode::truncatingTail);
-    label->setText(adInfo->title());
+    label->setText(ad->title);
   }
   if (const auto detail = cell->detailTextLabel()) {
     detail->setAdjustsFontSizeToFitWidth(true);
-    detail->setText(adInfo->advertiser());
+    detail->setText(ad->advertiser);
   }
-  const Rect rect = OvixManager::shared().imageViewRect();
   if (const auto imageView = cell->imageView()) {
-    imageView->setImage(rect.isZero() ? nullptr : placeholder().image(rect.size));
+    imageView->setImage(imageRect.isZero() ? nullptr : placeholder().image(imageRect.size));
   }
-  OvixImageLoader::loadImage(cell->imageView(), adInfo->imageUrl(), false);
+  OvixImageLoader::loadImage(cell->imageView(), ad->imageUrl, false, imageRect);
 }
 
 void OvixClickListener::addListener(const std::shared_ptr<ui::View>& view,
@@ -96,14 +102,9 @@ void OvixClickListener::addListener(const std::shared_ptr<ui::View>& view,
   if (!view || !adInfo) return;
   auto button = ui::make<ui::Button>(Rect(0, 0, cellSize.width, cellSize.height));
   button->setBackgroundColor(ui::Color::clear());
-  setClickUrl(*button, adInfo->clickUrl());
+  setClickUrl(*button, adInfo->fields()->clickUrl);
   button->setTag(kClickButtonTag);
-  const auto subviews = view->subviews();  // a copy: removal changes the list
-  for (const auto& subview : subviews) {
-    if (subview->tag() == kClickButtonTag && dynamic_cast<ui::Button*>(subview.get())) {
-      subview->removeFromSuperview();
-    }
-  }
+  removeClickButtons(*view);
   // Held weakly by the button; a listener not made shared gets no taps.
   std::weak_ptr<OvixClickListener> target = weak_from_this();
   button->addTarget(target, [target](ui::Button& sender) {
@@ -120,6 +121,8 @@ void OvixClickListener::setAdLabel(const std::shared_ptr<ui::TableViewCell>& cel
   label->setText(adLabelText(OvixManager::shared().adLabelString()));
   label->setTextColor(ui::Color::lightGray());
   label->setFont(ui::Font::systemFont(ui::Font::smallSystemFontSize()));
+  markAdLabel(*label);
+  removeAdLabels(*cell->contentView());
   cell->contentView()->addSubview(std::move(label));
 }
 
@@ -134,23 +137,35 @@ void OvixClickListener::setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>&
                                               const std::shared_ptr<ui::Label>& descriptionLabel,
                                               const std::shared_ptr<ui::Label>& advertiserLabel,
                                               const std::shared_ptr<ui::Label>& adLabel) {
+  setInfeedInCustomCell(adInfo, imageView, titleLabel, descriptionLabel, advertiserLabel, adLabel,
+                        OvixManager::shared().imageViewRect());
+}
+
+void OvixClickListener::setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>& adInfo,
+                                              const std::shared_ptr<ui::ImageView>& imageView,
+                                              const std::shared_ptr<ui::Label>& titleLabel,
+                                              const std::shared_ptr<ui::Label>& descriptionLabel,
+                                              const std::shared_ptr<ui::Label>& advertiserLabel,
+                                              const std::shared_ptr<ui::Label>& adLabel,
+                                              Rect imageRect) {
   ULog("setInfeedInCustomCell(with:imageView:titleLabel:descriptionLabel:advertiserLabel:adLabel:)",
        "START");
   if (!adInfo) return;
+  const auto ad = adInfo->fields();
   if (descriptionLabel) {
     descriptionLabel->setLineBreakMode(ui::LineBreakMode::truncatingTail);
-    descriptionLabel->setText(adInfo->descript());
+    descriptionLabel->setText(ad->descript);
   }
   if (advertiserLabel) advertiserLabel->setAdjustsFontSizeToFitWidth(true);
   if (adLabel) {
-    if (advertiserLabel) advertiserLabel->setText(adInfo->advertiser());
+    if (advertiserLabel) advertiserLabel->setText(ad->advertiser);
     adLabel->setText(adLabelText(OvixManager::shared().adLabelString()));
   } else if (advertiserLabel) {
-    advertiserLabel->setText("Sponsored by " + adInfo->advertiser());
+    advertiserLabel->setText("Sponsored by " + ad->advertiser);
   }
-  if (titleLabel) titleLabel->setText(adInfo->title());
+  if (titleLabel) titleLabel->setText(ad->title);
   if (imageView) imageView->setImage(placeholder().image());
-  OvixImageLoader::loadImage(imageView, adInfo->imageUrl(), true);
+  OvixImageLoader::loadImage(imageView, ad->imageUrl, true, imageRect);
 }
 
 }  // namespace ovix

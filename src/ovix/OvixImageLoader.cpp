@@ -1,7 +1,10 @@
 #include "OvixImageLoader.hpp"
 
+#include <atomic>
 #include <cmath>
 
+#include "DecodeBudget.hpp"
+#include "common/Limits.hpp"
 #include "common/Log.hpp"
 #include "dispatch/MainThreadBound.hpp"
 #include "dispatch/PendingWork.hpp"
@@ -14,72 +17,138 @@
 namespace ovix {
 namespace {
 
-constexpr double kTimeout = 10.0;
-constexpr std::size_t kMaximumImageSize = 10 << 20;
+constexpr const char* kFunction = "loadImage(by:isCustomCell:callback:)";
 
-// The image to show for downloaded `data`, given the rectangle read now.
-std::shared_ptr<const gfx::Image> imageFor(const std::string& data, bool isCustomCell) {
-  const Rect rect = OvixManager::shared().imageViewRect();
-  if (rect.isZero()) {
-    return isCustomCell ? gfx::decodeImage(data.data(), data.size()) : nullptr;
-  }
-  const gfx::DecodeHint hint{static_cast<int>(std::lround(rect.size.width)),
-                             static_cast<int>(std::lround(rect.size.height))};
-  const auto decoded = gfx::decodeImage(data.data(), data.size(), hint);
-  return decoded ? gfx::redraw(*decoded, rect.size) : nullptr;
+// One load into an image view; the view keeps its latest, and a load no
+// longer its view's is not delivered.
+struct Ticket {
+  std::atomic<bool> live{true};
+};
+const char ticketKey = 0;
+
+std::shared_ptr<Ticket> replaceTicket(ui::ImageView& view, std::shared_ptr<Ticket> ticket) {
+  auto old = std::static_pointer_cast<Ticket>(view.associatedObject(&ticketKey));
+  if (old) old->live.store(false, std::memory_order_relaxed);
+  view.setAssociatedObject(&ticketKey, ticket);
+  return ticket;
 }
 
 // The caller's callback, which may hold views: released on the main thread,
 // and counted as pending work until then.
 struct Delivery {
-  explicit Delivery(OvixImageLoader::Callback callback) : callback(std::move(callback)) {}
+  Delivery(OvixImageLoader::Callback callback, std::shared_ptr<Ticket> ticket)
+      : callback(std::move(callback)), ticket(std::move(ticket)) {}
+  bool wanted() const { return !ticket || ticket->live.load(std::memory_order_relaxed); }
+
   OvixImageLoader::Callback callback;
+  std::shared_ptr<Ticket> ticket;  // null for loads not into a view
   dispatch::PendingWork pending;
 };
 
-}  // namespace
+void deliver(const std::shared_ptr<Delivery>& delivery, std::shared_ptr<const gfx::Image> image) {
+  dispatch::mainQueue().async([delivery, image = std::move(image)] {
+    if (!delivery->wanted()) {
+      ULog("loadImage(to:url:isCustomCell:)", "The image of an earlier binding was dropped.");
+      return;
+    }
+    delivery->callback(image);
+  });
+}
 
-void OvixImageLoader::loadImage(const std::string& url, bool isCustomCell, Callback callback) {
-  ULog("loadImage(by:isCustomCell:callback:)", "START");
-  auto delivery = dispatch::makeMainThreadBound<Delivery>(std::move(callback));
-  dispatch::globalQueue().async([url, isCustomCell, delivery] {
+// Decodes downloaded `data` for `rect` and delivers the image to show, within
+// the decode budget. An image too large to take is a failed download.
+void decodeAndDeliver(std::string data, bool isCustomCell, Rect rect,
+                      const std::shared_ptr<Delivery>& delivery) {
+  if (rect.isZero() && !isCustomCell) return deliver(delivery, nullptr);
+  gfx::DecodeHint hint;
+  if (!rect.isZero()) {
+    hint = {static_cast<int>(std::lround(rect.size.width)),
+            static_cast<int>(std::lround(rect.size.height))};
+  }
+  // The source's size bounds what the codecs hold while decoding, even at a
+  // reduced scale; the decoded size is what the image keeps.
+  const auto source = gfx::decodedSize(data.data(), data.size());
+  const auto size = gfx::decodedSize(data.data(), data.size(), hint);
+  if (!source || !size) return deliver(delivery, nullptr);
+  if (source->width > limits::kMaximumImageSide || source->height > limits::kMaximumImageSide) {
+    ULog(kFunction, "Failure to load the ad image.");
+    return;
+  }
+  std::size_t bytes = std::size_t(source->width) * std::size_t(source->height) * 4;
+  if (!rect.isZero()) bytes += std::size_t(std::max(hint.width, 0)) * std::max(hint.height, 0) * 4;
+  DecodeBudget::shared().run(bytes, [data = std::move(data), hint, limit = *size, rect, delivery] {
+    // A binding replaced while this waited for room needs no decode.
+    if (!delivery->wanted()) return deliver(delivery, nullptr);
+    auto image = gfx::decodeImage(data.data(), data.size(), hint, {limit.width, limit.height});
+    if (image && !rect.isZero()) image = gfx::redraw(*image, rect.size);
+    deliver(delivery, std::move(image));
+  });
+}
+
+void start(const std::string& url, bool isCustomCell, Rect rect,
+           std::shared_ptr<Delivery> delivery) {
+  ULog(kFunction, "START");
+  dispatch::globalQueue().async([url, isCustomCell, rect, delivery = std::move(delivery)] {
     auto address = net::Url::make(url);
     if (!address) {
-      ULog("loadImage(by:isCustomCell:callback:)", "Invalid URL of the ad image. -> " + url);
+      ULog(kFunction, "Invalid URL of the ad image. -> " + url);
       return;
     }
     net::Configuration configuration;
-    configuration.timeoutIntervalForRequest = kTimeout;
-    configuration.timeoutIntervalForResource = kTimeout;
-    configuration.maximumBodySize = kMaximumImageSize;
+    configuration.timeoutIntervalForRequest = limits::kImageTimeout;
+    configuration.timeoutIntervalForResource = limits::kImageTimeout;
+    configuration.maximumBodySize = limits::kMaximumImageBytes;
     auto session = net::Session::make(configuration);
     auto task = session->dataTask(
         net::Request(std::move(*address)),
-        [isCustomCell, delivery](std::optional<std::string> data,
-                                 std::optional<HttpResponse> response, std::optional<Error> error) {
+        [isCustomCell, rect, delivery](std::optional<std::string> data,
+                                       std::optional<HttpResponse> response,
+                                       std::optional<Error> error) {
           const bool ok = !error && data && response && response->statusCode() >= 200 &&
                           response->statusCode() < 300;
           if (!ok) {
-            ULog("loadImage(by:isCustomCell:callback:)", "Failure to load the ad image.");
+            ULog(kFunction, "Failure to load the ad image.");
             return;
           }
-          auto image = imageFor(*data, isCustomCell);
-          dispatch::mainQueue().async(
-              [delivery, image = std::move(image)] { delivery->callback(image); });
+          decodeAndDeliver(std::move(*data), isCustomCell, rect, delivery);
         });
     task->resume();
     session->finishTasksAndInvalidate();
   });
 }
 
+}  // namespace
+
+void OvixImageLoader::loadImage(const std::string& url, bool isCustomCell, Rect rect,
+                                Callback callback) {
+  start(url, isCustomCell, rect,
+        dispatch::makeMainThreadBound<Delivery>(std::move(callback), nullptr));
+}
+
+void OvixImageLoader::loadImage(const std::string& url, bool isCustomCell, Callback callback) {
+  loadImage(url, isCustomCell, OvixManager::shared().imageViewRect(), std::move(callback));
+}
+
 void OvixImageLoader::loadImage(std::shared_ptr<ui::ImageView> imageView, const std::string& url,
-                                bool isCustomCell) {
-  loadImage(url, isCustomCell, [imageView](std::shared_ptr<const gfx::Image> image) {
+                                bool isCustomCell, Rect rect) {
+  auto ticket = imageView ? replaceTicket(*imageView, std::make_shared<Ticket>()) : nullptr;
+  auto put = [imageView](std::shared_ptr<const gfx::Image> image) {
     if (!imageView) return;
     imageView->setClipsToBounds(true);
     imageView->setContentMode(ui::ContentMode::scaleAspectFill);
     imageView->setImage(std::move(image));
-  });
+  };
+  start(url, isCustomCell, rect,
+        dispatch::makeMainThreadBound<Delivery>(std::move(put), std::move(ticket)));
+}
+
+void OvixImageLoader::loadImage(std::shared_ptr<ui::ImageView> imageView, const std::string& url,
+                                bool isCustomCell) {
+  loadImage(std::move(imageView), url, isCustomCell, OvixManager::shared().imageViewRect());
+}
+
+void OvixImageLoader::cancelLoad(ui::ImageView& imageView) {
+  replaceTicket(imageView, nullptr);
 }
 
 }  // namespace ovix

@@ -1,6 +1,8 @@
-// The manager's cell bindings and click-through.
+// The manager's cell bindings, their undoing and the click-through.
 #include <typeinfo>
 
+#include "OvixImageLoader.hpp"
+#include "common/CellBinding.hpp"
 #include "common/OpenAd.hpp"
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/OvixManager.hpp"
@@ -11,11 +13,54 @@
 namespace ovix {
 namespace {
 
-// Marks `cell`, not yet loaded, bound to `adInfo` and gives it a new listener.
-std::shared_ptr<OvixClickListener> bindCell(ui::View& cell, const OvixAdInfo& adInfo) {
-  if (loaded(cell)) return nullptr;
+CellBinding::HostStyles stylesOf(const ui::TableViewCell& cell) {
+  CellBinding::HostStyles styles;
+  if (const auto label = cell.textLabel()) styles.textLineBreakMode = label->lineBreakMode();
+  if (const auto detail = cell.detailTextLabel()) {
+    styles.detailAdjustsFontSize = detail->adjustsFontSizeToFitWidth();
+  }
+  if (const auto imageView = cell.imageView()) {
+    styles.imageClipsToBounds = imageView->clipsToBounds();
+    styles.imageContentMode = imageView->contentMode();
+  }
+  return styles;
+}
+
+void restore(const ui::TableViewCell& cell, const CellBinding::HostStyles& styles) {
+  if (const auto label = cell.textLabel()) label->setLineBreakMode(styles.textLineBreakMode);
+  if (const auto detail = cell.detailTextLabel()) {
+    detail->setAdjustsFontSizeToFitWidth(styles.detailAdjustsFontSize);
+  }
+  if (const auto imageView = cell.imageView()) {
+    imageView->setClipsToBounds(styles.imageClipsToBounds);
+    imageView->setContentMode(styles.imageContentMode);
+  }
+}
+
+// Marks `cell`, not yet loaded, bound to `adInfo`, whose image goes to
+// `imageView`, and gives it a new listener. `plain` is the cell of a default
+// binding. What an earlier binding left (its image still on its way, its ad
+// label) goes.
+std::shared_ptr<OvixClickListener> bindCell(ui::View& cell, const OvixAdInfo& adInfo,
+                                            const std::shared_ptr<ui::ImageView>& imageView,
+                                            const ui::TableViewCell* plain) {
+  auto binding = std::make_shared<CellBinding>();
+  binding->isDefault = plain != nullptr;
+  binding->imageView = imageView;
+  if (const auto previous = cellBinding(cell)) {
+    binding->hostStyles = previous->hostStyles;
+    const auto earlier = previous->imageView.lock();
+    if (earlier && earlier != imageView) OvixImageLoader::cancelLoad(*earlier);
+  }
+  if (plain && !binding->hostStyles) binding->hostStyles = stylesOf(*plain);
+  setCellBinding(cell, std::move(binding));
+  // A custom binding adds no ad label of its own; none of an earlier one stays.
+  if (const auto* table = dynamic_cast<const ui::TableViewCell*>(&cell)) {
+    removeAdLabels(*table->contentView());
+  }
+
   setLoaded(cell, true);
-  setIdentifier(cell, adInfo.uuid());
+  setIdentifier(cell, adInfo.fields()->uuid);
   auto listener = std::make_shared<OvixClickListener>();
   setListener(cell, listener);
   return listener;
@@ -30,10 +75,13 @@ void OvixManager::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell,
   const ui::TableViewCell& plain = *cell;  // typeid of a plain reference: no side effects
   if (typeid(plain) != typeid(ui::TableViewCell)) return;
   if (loaded(*cell)) return;
-  setImageViewRect(Rect(0, 0, imageSize.width, imageSize.height));
-  const auto listener = bindCell(*cell, *adInfo);
+  // The images of this binding are drawn at this size, whatever later
+  // bindings set.
+  const Rect imageRect(0, 0, imageSize.width, imageSize.height);
+  setImageViewRect(imageRect);
+  const auto listener = bindCell(*cell, *adInfo, cell->imageView(), &plain);
   const Size size{screenWidth(), height};
-  listener->setInfeed(cell, adInfo);
+  listener->setInfeed(cell, adInfo, imageRect);
   listener->addListener(cell, adInfo, size);
   listener->setAdLabel(cell, size, adFrameInDefaultCell());
 }
@@ -65,11 +113,31 @@ void OvixManager::bindCustom(const std::shared_ptr<ui::View>& cell,
                              const std::shared_ptr<OvixAdInfo>& adInfo, const CustomViews& views,
                              Size buttonSize, Rect imageRect) {
   if (!cell || !adInfo || loaded(*cell)) return;
-  const auto listener = bindCell(*cell, *adInfo);
+  const auto listener = bindCell(*cell, *adInfo, views.imageView, nullptr);
   setImageViewRect(imageRect);
   listener->setInfeedInCustomCell(adInfo, views.imageView, views.titleLabel, views.descriptionLabel,
-                                  views.advertiserLabel, views.adLabel);
+                                  views.advertiserLabel, views.adLabel, imageRect);
   listener->addListener(cell, adInfo, buttonSize);
+}
+
+void OvixManager::prepareForReuse(const std::shared_ptr<ui::View>& cell) {
+  if (!cell) return;
+  removeClickButtons(*cell);
+  const auto* table = dynamic_cast<const ui::TableViewCell*>(cell.get());
+  if (table) removeAdLabels(*table->contentView());
+  if (const auto binding = cellBinding(*cell)) {
+    if (const auto imageView = binding->imageView.lock()) OvixImageLoader::cancelLoad(*imageView);
+    if (table && binding->isDefault) {
+      if (const auto label = table->textLabel()) label->setText("");
+      if (const auto detail = table->detailTextLabel()) detail->setText("");
+      if (const auto imageView = table->imageView()) imageView->setImage(nullptr);
+    }
+    if (table && binding->hostStyles) restore(*table, *binding->hostStyles);
+    setCellBinding(*cell, nullptr);
+  }
+  setLoaded(*cell, false);
+  setIdentifier(*cell, "");
+  setListener(*cell, nullptr);
 }
 
 bool OvixManager::openAd(const std::shared_ptr<ui::View>& view) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+
+// The bounds the SDK keeps to against a broken or hostile ad server, in one
+// place. Each is a mended fault: without it one answer could exhaust the
+// host's memory, time or file descriptors.
+namespace ovix::limits {
+
+// An ad image is given up after this long, in seconds, and at this size.
+inline constexpr double kImageTimeout = 10.0;
+inline constexpr std::size_t kMaximumImageBytes = std::size_t{10} << 20;
+// Ad images are thumbnails: one larger than this on a side is refused before
+// its pixels are allocated, like a failed download, even where it could be
+// decoded at a reduced scale (the codecs' own buffers follow the source).
+inline constexpr int kMaximumImageSide = 4096;
+// Decoded pixels in flight across all workers, in bytes: decodes that do not
+// fit wait their turn without holding a worker. One image of the largest
+// size fills it.
+inline constexpr std::size_t kDecodeBudgetBytes =
+    std::size_t{kMaximumImageSide} * kMaximumImageSide * 4;
+
+}  // namespace ovix::limits
