@@ -104,7 +104,7 @@ class OVIX_EXPORT OvixManager {
   void prepareForReuse(const std::shared_ptr<ui::View>& cell);
 
   // Opens the click URL of the first click button among `view`'s direct
-  // subviews. Whether the URL was handed to the application. Main thread.
+  // subviews. Whether the application opened it. Main thread.
   bool openAd(const std::shared_ptr<ui::View>& view);
 
   // Reports that `view` is about to be displayed, from the host's display

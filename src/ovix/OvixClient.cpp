@@ -16,6 +16,14 @@ namespace {
 constexpr double kResourceTimeout = 3.0;
 constexpr std::size_t kMaximumAnswerSize = 4 << 20;
 
+// Lets go of the host's delegate on the main thread, where the host's
+// objects (a feed controller and its views) expect to die, should this be
+// the last reference.
+void releaseOnMainThread(std::shared_ptr<OvixInfeed> delegate) {
+  if (dispatch::isMainThread()) return;
+  dispatch::mainQueue().async([delegate = std::move(delegate)] {});
+}
+
 // The text of `data` when it is valid UTF-8.
 std::optional<std::string_view> utf8Text(std::string_view data) {
   if (!simdjson::validate_utf8(data.data(), data.size())) return std::nullopt;
@@ -114,7 +122,10 @@ std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
   if (!written) {
     ULog("makePostData(from:)",
          "Exception: JSONSerialization.data(withJSONObject: params, options: []).");
-    if (auto delegate = ovixInfeed_.lock()) delegate->failedToReceivedWith(written.error());
+    if (auto delegate = ovixInfeed_.lock()) {
+      delegate->failedToReceivedWith(written.error());
+      releaseOnMainThread(std::move(delegate));
+    }
     ULog("makePostData(from:)", "END");
     return std::nullopt;
   }
@@ -137,13 +148,17 @@ void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> 
     self->manager_.ovixAds()->add(records);
     if (auto delegate = self->ovixInfeed_.lock()) {
       delegate->successfulToReceivedAt(static_cast<std::int64_t>(records.size()));
+      releaseOnMainThread(std::move(delegate));
     }
   });
 }
 
 void OvixClient::failed(const std::string& message, const std::optional<Error>& error) {
   ULog("failed(_:with:)", message);
-  if (auto delegate = ovixInfeed_.lock()) delegate->failedToReceivedWith(error);
+  if (auto delegate = ovixInfeed_.lock()) {
+    delegate->failedToReceivedWith(error);
+    releaseOnMainThread(std::move(delegate));
+  }
 }
 
 }  // namespace ovix

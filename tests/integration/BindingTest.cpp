@@ -25,8 +25,9 @@ class RecordingHandler : public ui::URLHandler {
   }
   bool openURL(const std::string& url) override {
     opened.push_back(url);
-    return true;
+    return !failOpening;
   }
+  bool failOpening = false;
   std::vector<std::string> asked;
   std::vector<std::string> opened;
 };
@@ -242,6 +243,11 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   clickButtons(*other).at(0)->sendTouchUpInside();
   EXPECT_EQ(handler_->asked.back(), "app://elsewhere");
   EXPECT_EQ(handler_->opened.size(), 2u);
+
+  // An opener that accepts the URL but fails to open it is believed.
+  handler_->failOpening = true;
+  EXPECT_FALSE(manager().openAd(cell));
+  handler_->failOpening = false;
 
   auto view = ui::make<ui::View>();
   auto untagged = ui::make<ui::Button>();

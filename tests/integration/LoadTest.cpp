@@ -175,7 +175,7 @@ TEST_F(LoadTest, ServersThatCannotBeTrustedAreRefused) {
   EXPECT_EQ(refused->outcome()->error->code(), -1202);
 }
 
-TEST_F(LoadTest, ReleasedDelegateHearsNothingButTheAdsStillArrive) {
+TEST_F(LoadTest, ReleasedDelegatesHearNothingAndDieOnTheMainThread) {
   server_.handle("POST", "/ad/v2.ios", [this](const httplib::Request&, httplib::Response& res) {
     server_.hold();
     res.set_content(kTwoAds, "application/json");
@@ -193,6 +193,29 @@ TEST_F(LoadTest, ReleasedDelegateHearsNothingButTheAdsStillArrive) {
   server_.releaseHeld();
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(OvixManager::shared().ovixAds()->ads()->size(), 2u);
+
+  // A host that lets go during the callback leaves the SDK the last
+  // reference: the delegate, and the views it may own, die on the main thread.
+  struct Dying : RecordingDelegate {
+    explicit Dying(std::atomic<int>& died) : died(died) {}
+    ~Dying() override { died = dispatch::isMainThread() ? 1 : 2; }
+    std::atomic<int>& died;
+  };
+  std::atomic<int> died{0};
+  std::mutex mutex;
+  std::shared_ptr<RecordingDelegate> host = std::make_shared<Dying>(died);
+  host->onSuccess = [&] {
+    std::lock_guard lock(mutex);
+    host.reset();
+  };
+  {
+    OvixRequest request;
+    request.set("a", 2);
+    std::lock_guard lock(mutex);
+    OvixManager::shared().loadOvix(request, host);
+  }
+  ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return died != 0; }, 10s));
+  EXPECT_EQ(died, 1);
 }
 
 TEST_F(LoadTest, TwoLoadsInFlightEachHearTheirOwnOutcome) {
@@ -231,6 +254,7 @@ TEST_F(LoadTest, UserAgentIsAskedOnceAndTabletsAreRefusedWhenDisabled) {
   useragent::setProvider(nullptr);
   EXPECT_EQ(asked.load(), 1);
   EXPECT_EQ(server_.requests().back().header("User-Agent"), "Browser/2.0");
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
 
   device::setModel("iPad");
   auto refused = std::make_shared<RecordingDelegate>();

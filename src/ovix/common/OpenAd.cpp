@@ -11,8 +11,9 @@ bool OpenAd::openAd(const std::optional<std::string>& url) {
   if (!url || !net::Url::make(*url)) return false;
   ULogPrints(*url);
   if (!ui::Application::canOpenURL(*url)) return false;
-  ui::Application::openURL(*url);  // handed on; what the opener does next is not ours to report
-  return true;
+  // What the opener says: a host's handler or the desktop opener may still
+  // decline, or fail to start.
+  return ui::Application::openURL(*url);
 }
 
 }  // namespace ovix

@@ -10,8 +10,8 @@ class OpenAd {
  public:
   OpenAd() = delete;
 
-  // Whether the URL was handed to the application: false when it is absent,
-  // not a URL, or one the application cannot open. Main thread.
+  // Whether the application opened the URL: false when it is absent, not a
+  // URL, or one the application cannot open or failed to open. Main thread.
   static bool openAd(const std::optional<std::string>& url);
 };
 
