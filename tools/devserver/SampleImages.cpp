@@ -21,11 +21,16 @@ struct Design {
   Shape kind;
 };
 
+// Grounds at least 60 apart in some channel, so that a pixel of the ground
+// tells the designs apart even after lossy coding and scaling.
 constexpr Design kDesigns[] = {
     {"sunrise", {243, 156, 18, 255}, {230, 126, 34, 255}, {254, 231, 92, 255}, Shape::circle},
     {"ocean", {41, 128, 185, 255}, {31, 97, 141, 255}, {236, 240, 241, 255}, Shape::waves},
     {"forest", {39, 174, 96, 255}, {30, 132, 73, 255}, {244, 246, 230, 255}, Shape::triangle},
     {"berry", {142, 68, 173, 255}, {108, 52, 131, 255}, {245, 183, 177, 255}, Shape::diamond},
+    {"coral", {231, 76, 60, 255}, {192, 57, 43, 255}, {253, 237, 236, 255}, Shape::circle},
+    {"slate", {52, 73, 94, 255}, {44, 62, 80, 255}, {241, 196, 15, 255}, Shape::triangle},
+    {"sand", {236, 220, 170, 255}, {211, 190, 140, 255}, {120, 81, 45, 255}, Shape::waves},
 };
 
 // Whether pixel (x, y) belongs to the design's shape, centred at (cx, cy).
@@ -90,6 +95,14 @@ Result<std::map<std::string, EncodedImage>> makeSampleImages() {
     if (image.bytes.empty()) return Failure{"cannot encode the sample image " + name};
   }
   return images;
+}
+
+std::optional<encoders::Rgba8> groundColor(const std::string& name) {
+  const std::string design = name.substr(0, name.find('.'));
+  for (const Design& candidate : kDesigns) {
+    if (design == candidate.name) return candidate.ground;
+  }
+  return std::nullopt;
 }
 
 }  // namespace ovix::devserver

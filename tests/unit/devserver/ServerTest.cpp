@@ -137,6 +137,8 @@ TEST_F(ServerTest, ServesEveryBannerOfTheSampleAdsDecodably) {
   const auto server = start();
   const auto inventory = Inventory::load(OVIX_SAMPLE_ADS).value();
   std::set<std::string> types;
+  std::set<encoders::Rgba8> grounds;
+  std::size_t count = 0;
   for (const auto& [slot, ads] : inventory.slots()) {
     for (const Ad& ad : ads) {
       const std::string url = ad.fields["image_url"];
@@ -147,9 +149,21 @@ TEST_F(ServerTest, ServesEveryBannerOfTheSampleAdsDecodably) {
       ASSERT_TRUE(decoded) << url;
       EXPECT_EQ(decoded->width(), 640);
       EXPECT_EQ(decoded->height(), 360);
-      EXPECT_EQ(decoded->pixel(0, 0) >> 24, 0xffu) << "opaque";
+      // Each ad's own ground fills the top-left corner, to a lossy codec's precision.
+      const auto ground = groundColor(url.substr(url.rfind('/') + 1));
+      ASSERT_TRUE(ground) << url;
+      grounds.insert(*ground);
+      ++count;
+      for (const auto& [x, y] : {std::pair{0, 0}, std::pair{79, 44}}) {
+        const std::uint32_t pixel = decoded->pixel(x, y);
+        EXPECT_EQ(pixel >> 24, 0xffu) << "opaque";
+        for (int channel = 0; channel < 3; ++channel) {
+          EXPECT_NEAR((pixel >> (16 - 8 * channel)) & 0xff, (*ground)[channel], 12) << url;
+        }
+      }
     }
   }
+  EXPECT_EQ(grounds.size(), count) << "one ground per ad";
   EXPECT_EQ(types, (std::set<std::string>{"image/png", "image/jpeg", "image/gif", "image/webp"}));
   EXPECT_EQ(status(get("/images/nothing.png")), 404);
 }
