@@ -66,7 +66,8 @@ TEST(ServeTest, OvixLoadGetsTheSampleAdsAndTheServerStopsCleanlyOnSigint) {
 TEST(ServeTest, SigtermStopsItAndBadOptionsAreRefused) {
   test::TemporaryDirectory cache;
   test::BackgroundProcess serve({OVIX_TOOL_PATH, "serve", "--port", "0", "--cache",
-                                 cache.path().string(), "--delay", "5", "--status", "500"});
+                                 cache.path().string(), "--delay", "5", "--image-delay", "5",
+                                 "--status", "500"});
   const auto first = serve.readLine(60s);
   ASSERT_TRUE(first && parseListening(*first)) << serve.errors();
   EXPECT_EQ(serve.stop(SIGTERM), 0);
@@ -75,6 +76,7 @@ TEST(ServeTest, SigtermStopsItAndBadOptionsAreRefused) {
   for (const std::vector<std::string>& options : {std::vector<std::string>{"--status", "99"},
                                                   {"--port", "65536"},
                                                   {"--delay", "-1"},
+                                                  {"--image-delay", "x"},
                                                   {"--ads"},
                                                   {"--loud"}}) {
     std::vector<std::string> argv = {OVIX_TOOL_PATH, "serve"};

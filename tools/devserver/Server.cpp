@@ -234,10 +234,15 @@ void Server::answerImage(const httplib::Request& request, httplib::Response& res
     response.set_content("no such image\n", "text/plain");
     return;
   }
+  const Faults& faults = options_.faults;
+  const bool slow = faults.imageDelay.count() > 0 &&
+                    (!faults.slowImages || faults.slowImages->contains(found->first));
+  if (slow) wait(faults.imageDelay);
   const EncodedImage& image = found->second;
   response.set_content(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size(),
                        image.contentType);
   requestNote = image.contentType;
+  if (slow) requestNote += ", delayed " + std::to_string(faults.imageDelay.count()) + " ms";
 }
 
 void Server::log(const httplib::Request& request, const httplib::Response& response) {

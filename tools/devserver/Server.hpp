@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -26,11 +27,14 @@ struct Response;
 // inventory, serves banner images, counts impression beacons and clicks.
 namespace ovix::devserver {
 
-// Ways to make ad answers go wrong, for trying a host's error handling.
+// Ways to make answers go wrong or slow, for trying a host's error handling.
 struct Faults {
-  std::chrono::milliseconds delay{0};  // waited before each ad answer
-  std::optional<int> status;           // each ad answer's status, 200 to 599; body unchanged
-  bool garbage = false;                // ad answers carry a body that is not JSON
+  std::chrono::milliseconds delay{0};       // waited before each ad answer
+  std::optional<int> status;                // each ad answer's status, 200 to 599; body unchanged
+  bool garbage = false;                     // ad answers carry a body that is not JSON
+  std::chrono::milliseconds imageDelay{0};  // waited before each slow image's answer
+  // The slow images by file name, such as "ocean.png"; nothing: every image.
+  std::optional<std::set<std::string>> slowImages;
 };
 
 struct ServerOptions {
@@ -71,7 +75,7 @@ class Server {
   // Finds or makes the certificate, draws the banners, binds and starts
   // serving. Returns why it could not; a server starts at most once.
   std::optional<std::string> start();
-  // Ends a delayed answer at once, stops accepting, and joins the server's
+  // Ends delayed answers at once, stops accepting, and joins the server's
   // threads. Safe to call more than once.
   void stop();
 

@@ -23,6 +23,7 @@ constexpr const char* kHelp =
     "                       or ~/.cache/ovix)\n"
     "  --print-cert-path    print the certificate's path, making it if needed, and exit\n"
     "  --delay MS           wait MS milliseconds before each ad answer\n"
+    "  --image-delay MS     wait MS milliseconds before each image answer\n"
     "  --status CODE        answer ad requests with status CODE (200 to 599)\n"
     "  --garbage            answer ad requests with a body that is not JSON\n"
     "Clients reach it as https://ad.ovix.example through a connect override:\n"
@@ -78,6 +79,10 @@ std::optional<int> parse(int argc, char** argv, ServeOptions& options) {
     } else if (*name == "delay") {
       const auto delay = integer(0, 60'000);
       if (delay) server.faults.delay = std::chrono::milliseconds(*delay);
+      ok = delay.has_value();
+    } else if (*name == "image-delay") {
+      const auto delay = integer(0, 60'000);
+      if (delay) server.faults.imageDelay = std::chrono::milliseconds(*delay);
       ok = delay.has_value();
     } else if (*name == "status") {
       const auto status = integer(200, 599);

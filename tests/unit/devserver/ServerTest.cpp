@@ -168,7 +168,7 @@ TEST_F(ServerTest, ServesEveryBannerOfTheSampleAdsDecodably) {
   EXPECT_EQ(status(get("/images/nothing.png")), 404);
 }
 
-TEST_F(ServerTest, FaultSwitchesChangeOnlyTheAdAnswers) {
+TEST_F(ServerTest, FaultSwitchesChangeOnlyTheAnswersTheyName) {
   const std::string ask = adBody({{"top-feed", {{"count", 3}}}});
   {
     Faults faults;
@@ -196,11 +196,21 @@ TEST_F(ServerTest, FaultSwitchesChangeOnlyTheAdAnswers) {
     ASSERT_EQ(status(answer), 200);
     EXPECT_EQ(json::parse(*answer.data)["ads"]["top-feed"].size(), 3u);
   }
+  {
+    Faults faults;
+    faults.imageDelay = std::chrono::milliseconds(20);
+    faults.slowImages = std::set<std::string>{"ocean.png"};
+    const auto server = start(faults);
+    EXPECT_EQ(status(get("/images/ocean.png")), 200);
+    EXPECT_EQ(status(get("/images/ocean.gif")), 200);
+  }
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "POST /ad/v2.ios 503 3 ads",
                          "GET /imp/top-1 204",
                          "POST /ad/v2.ios 200 3 ads, garbage body",
                          "POST /ad/v2.ios 200 3 ads, delayed 20 ms",
+                         "GET /images/ocean.png 200 image/png, delayed 20 ms",
+                         "GET /images/ocean.gif 200 image/gif",
                      }));
 }
 
