@@ -21,16 +21,23 @@ StoryAdCell::StoryAdCell(ui::ViewKey key, double width)
   }
 }
 
-std::shared_ptr<ui::TableViewCell> makeStoryCell(int number, double width) {
+void showStory(ui::TableViewCell& cell, int number) {
   static const char* const kHeadlines[] = {
       "City council approves the new riverside park", "Five recipes for a rainy weekend",
       "Local team wins the regional final",           "What the new transit map means for you",
       "A quiet street that became a gallery",         "Ten minutes with the town's oldest baker",
   };
+  cell.textLabel()->setText(kHeadlines[number % std::size(kHeadlines)]);
+  if (const auto detail = cell.detailTextLabel()) {
+    detail->setText("Story " + std::to_string(number + 1));
+  }
+  cell.imageView()->setImage(nullptr);
+}
+
+std::shared_ptr<ui::TableViewCell> makeStoryCell(int number, double width) {
   auto cell = ui::make<ui::TableViewCell>(ui::TableViewCell::Style::subtitle);
   cell->setFrame(Rect(0, 0, width, kRowHeight));
-  cell->textLabel()->setText(kHeadlines[number % std::size(kHeadlines)]);
-  cell->detailTextLabel()->setText("Story " + std::to_string(number + 1));
+  showStory(*cell, number);
   return cell;
 }
 

@@ -22,6 +22,9 @@ class StoryAdCell : public ui::TableViewCell {
 
 inline constexpr double kRowHeight = 80;
 
+// Shows story `number` in a plain cell: its headline and number, no picture.
+void showStory(ui::TableViewCell& cell, int number);
+
 // A content row: a plain cell with a story's headline.
 std::shared_ptr<ui::TableViewCell> makeStoryCell(int number, double width);
 

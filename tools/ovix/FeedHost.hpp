@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "devserver/Server.hpp"
+#include "ovix/Ovix.hpp"
+
+// The steps both sample feeds take, in the order a host takes them. Main
+// thread, like the host code they stand for.
+namespace ovix::tool {
+
+inline constexpr double kScreenWidth = 375;
+inline constexpr double kScreenHeight = 812;
+inline constexpr const char* kDisplayCallback = "tableView(_:willDisplay:forRowAt:)";
+
+struct FeedOptions {
+  std::optional<long long> rows;  // nothing: the default
+  std::string png = "feed.png";
+  bool log = false;
+};
+
+// The development server over the sample ads on a free port, with `adjust`
+// applied to its options (may be empty). Null after printing why it could
+// not start.
+std::unique_ptr<devserver::Server> startServer(
+    const std::function<void(devserver::ServerOptions&)>& adjust = {});
+
+// Step 1: the SDK's configuration, before the first use of the manager.
+// Links open through `opener`; null keeps the desktop's browser.
+void configure(const FeedOptions& options, const devserver::Server& server,
+               std::shared_ptr<ui::URLHandler> opener);
+
+// Step 2: one request for two slots of three ads each. How many ads came, or
+// -1 after printing why none did.
+std::int64_t loadAds();
+
+// The impression beacons the SDK sends as rows appear: those of an ad's
+// first display only.
+class BeaconTally {
+ public:
+  void displayed(const OvixAdInfo& ad);
+  std::size_t sent() const { return sent_; }
+
+ private:
+  std::set<std::string> impressed_;
+  std::size_t sent_ = 0;
+};
+
+// A row of a picture: its view at `y` points from the top.
+struct PictureRow {
+  std::shared_ptr<ui::View> view;
+  double y = 0;
+  bool isAd = false;
+};
+
+// Draws `rows` on a white screen `height` points high, a pale band under ad
+// rows so the picture shows which rows are ads, and writes it to `path` as
+// PNG. The picture's "WIDTHxHEIGHT", or nothing after printing why not.
+std::optional<std::string> drawPicture(const std::vector<PictureRow>& rows, double height,
+                                       const std::string& path);
+
+}  // namespace ovix::tool
