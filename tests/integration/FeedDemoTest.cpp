@@ -8,6 +8,7 @@
 
 #include "ovix/platform/ImageDecoding.hpp"
 #include "support/Process.hpp"
+#include "support/TemporaryDirectory.hpp"
 
 namespace ovix {
 namespace {
@@ -42,6 +43,21 @@ TEST(FeedDemoTest, FeedLoadsShowsCountsEveryDisplayedAdOnceAndDrawsThePicture) {
   EXPECT_EQ(picture->width(), 375);
   std::remove(png.c_str());
   ::rmdir(folder);
+}
+
+// Enough rows that reused cells go from story to ad, ad to story, ad to ad,
+// and from the default binding straight to a custom one.
+TEST(FeedDemoTest, ScrollingFeedShowsEachRowItsOwnAdThroughReusedCells) {
+  test::TemporaryDirectory folder;
+  const std::string png = (folder.path() / "feed.png").string();
+  const auto result =
+      test::runProcess({OVIX_TOOL_PATH, "feed", "--scroll", "--rows", "120", "--png", png});
+  EXPECT_NE(result.out.find("scrolled 120 rows with 12 cells: 30 ad rows, 0 wrong images, "
+                            "0 stray labels, 0 stray buttons\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("picture " + png + " 375x812\n"), std::string::npos);
+  EXPECT_EQ(result.status, 0) << result.err;
 }
 
 }  // namespace

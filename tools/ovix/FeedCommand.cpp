@@ -1,6 +1,7 @@
 // A sample host, written as the integration guide reads: configure the SDK,
 // load two slots, build a feed with an ad every fourth row, report rows as
 // they appear, tap an ad, then show what happened and draw the feed.
+// `--scroll` runs the host that reuses its cells instead (ScrollFeed.cpp).
 #include "FeedCommand.hpp"
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "FeedCells.hpp"
 #include "FeedHost.hpp"
 #include "Options.hpp"
+#include "ScrollFeed.hpp"
 
 namespace ovix::tool {
 namespace {
@@ -34,7 +36,8 @@ struct Row {
 };
 
 int usage(const std::string& message) {
-  std::fprintf(stderr, "ovix feed: %s\nusage: ovix feed [--rows N] [--png PATH] [--log]\n",
+  std::fprintf(stderr,
+               "ovix feed: %s\nusage: ovix feed [--scroll] [--rows N] [--png PATH] [--log]\n",
                message.c_str());
   return 2;
 }
@@ -51,6 +54,8 @@ std::optional<int> parse(int argc, char** argv, FeedOptions& options) {
       const auto value = args.value();
       if (!value) return usage("--png takes a path");
       options.png = *value;
+    } else if (*name == "scroll") {
+      options.scroll = true;
     } else if (*name == "log") {
       options.log = true;
     } else {
@@ -127,6 +132,7 @@ std::optional<std::string> drawFeed(const std::vector<Row>& feed, const std::str
 int runFeed(int argc, char** argv) {
   FeedOptions options;
   if (auto status = parse(argc, argv, options)) return *status;
+  if (options.scroll) return runScrollFeed(options);
 
   const auto server = startServer();
   if (!server) return 2;

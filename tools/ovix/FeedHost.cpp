@@ -58,6 +58,10 @@ std::unique_ptr<devserver::Server> startServer(
   return server;
 }
 
+std::string imageName(const std::string& url) {
+  return url.substr(url.rfind('/') + 1);
+}
+
 void configure(const FeedOptions& options, const devserver::Server& server,
                std::shared_ptr<ui::URLHandler> opener) {
   device::setMainScreenBounds(Rect(0, 0, kScreenWidth, kScreenHeight));

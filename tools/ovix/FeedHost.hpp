@@ -20,7 +20,8 @@ inline constexpr double kScreenHeight = 812;
 inline constexpr const char* kDisplayCallback = "tableView(_:willDisplay:forRowAt:)";
 
 struct FeedOptions {
-  std::optional<long long> rows;  // nothing: the default
+  bool scroll = false;
+  std::optional<long long> rows;  // nothing: the mode's own default
   std::string png = "feed.png";
   bool log = false;
 };
@@ -30,6 +31,10 @@ struct FeedOptions {
 // not start.
 std::unique_ptr<devserver::Server> startServer(
     const std::function<void(devserver::ServerOptions&)>& adjust = {});
+
+// The file name an image URL ends in, such as "ocean.png" (see
+// devserver::makeSampleImages).
+std::string imageName(const std::string& url);
 
 // Step 1: the SDK's configuration, before the first use of the manager.
 // Links open through `opener`; null keeps the desktop's browser.
