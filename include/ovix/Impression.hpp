@@ -15,10 +15,11 @@ class PendingWork;
 }
 
 // Sends one ad's impression beacons: a GET per usable URL of impUrl and then
-// viewableImpUrl, each on a session of its own, never retried. Answers and
-// failures are only logged. Make it with std::make_shared; it lives until the
-// last beacon has completed. Most hosts call OvixManager::tryImpression, which
-// sends each ad once, instead.
+// viewableImpUrl, each on a session of its own, never retried; at most the
+// first 10 usable URLs of each list, the rest logged as dropped. Answers and
+// failures are only logged; an answer's body is not kept. Make it with std::make_shared; it lives
+// until the last beacon has completed. Most hosts call OvixManager::tryImpression, which sends each
+// ad once, instead.
 class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
  public:
   Impression();
@@ -37,9 +38,9 @@ class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
   // As imp, for an ad whose uuid the caller has already recorded.
   void impRecorded(const std::shared_ptr<OvixAdInfo>& ad);
   void schedule(const std::shared_ptr<OvixAdInfo>& ad);
-  // Starts a GET per usable URL, calling `callback` after each completes.
-  // Returns whether any was started.
-  bool imp(const std::vector<std::string>& urls, const std::function<void()>& callback);
+  // Starts a GET per usable URL of the ad's lists, calling `callback` after
+  // each completes. Returns whether any was started.
+  bool imp(const OvixAdInfo::Fields& ad, const std::function<void()>& callback);
   void update() {}
 
   std::unique_ptr<dispatch::PendingWork> pending_;

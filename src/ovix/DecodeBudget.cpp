@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/Limits.hpp"
+#include "Limits.hpp"
 #include "ovix/platform/Dispatch.hpp"
 
 namespace ovix {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "Limits.hpp"
 #include "common/Log.hpp"
 #include "common/PercentEncoding.hpp"
 #include "dispatch/PendingWork.hpp"
@@ -15,6 +16,39 @@ namespace {
 constexpr double kResourceTimeout = 3.0;
 constexpr double kRequestTimeout = 10.0;
 constexpr std::size_t kMaximumAnswerSize = 1 << 20;
+
+// Sends one beacon, calling `callback` once it completes.
+void send(net::Url url, const std::string& userAgent, const std::function<void()>& callback) {
+  net::Request request(std::move(url));
+  request.setValue(userAgent, "User-Agent");
+
+  net::Configuration configuration;
+  configuration.timeoutIntervalForResource = kResourceTimeout;
+  configuration.timeoutIntervalForRequest = kRequestTimeout;
+  configuration.maximumBodySize = kMaximumAnswerSize;
+  configuration.keepsBody = false;  // nobody reads a beacon's answer
+  if (logging.load(std::memory_order_relaxed)) {
+    ULogPrints(std::map<std::string, std::string>(request.headers.begin(), request.headers.end()));
+  }
+  ULog("imp(by:callback:)", "dataTaskWithRequest");
+  auto session = net::Session::make(configuration);
+  auto task = session->dataTask(
+      std::move(request),
+      [session, callback](std::optional<std::string>, std::optional<HttpResponse> response,
+                          std::optional<Error> error) {
+        ULogPrints(response);
+        if (!error) {
+          ULog("imp(by:callback:)", "Impression request completion.");
+        } else {
+          session->invalidateAndCancel();
+          ULog("imp(by:callback:)", "Impression request error.");
+          ULogPrints(*error);
+        }
+        callback();
+      });
+  task->resume();
+  session->finishTasksAndInvalidate();
+}
 
 }  // namespace
 
@@ -38,51 +72,35 @@ void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
 
 void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad) {
   dispatch::globalQueue().async([self = shared_from_this(), values = ad->fields()] {
-    std::vector<std::string> urls = values->impUrl;
-    urls.insert(urls.end(), values->viewableImpUrl.begin(), values->viewableImpUrl.end());
-    self->imp(urls, [self] { self->update(); });
+    self->imp(*values, [self] { self->update(); });
   });
 }
 
-bool Impression::imp(const std::vector<std::string>& urls, const std::function<void()>& callback) {
+bool Impression::imp(const OvixAdInfo::Fields& ad, const std::function<void()>& callback) {
   ULog("imp(by:callback:)", "START");
-  if (urls.empty()) return false;
+  if (ad.impUrl.empty() && ad.viewableImpUrl.empty()) return false;
   bool started = false;
   const std::string userAgent = OvixManager::shared().userAgent();
-  for (const std::string& text : urls) {
-    if (text.empty()) continue;
-    auto url = net::Url::make(addingPercentEncodingForURLQuery(text));
-    if (!url) continue;
-    net::Request request(std::move(*url));
-    request.setValue(userAgent, "User-Agent");
-
-    net::Configuration configuration;
-    configuration.timeoutIntervalForResource = kResourceTimeout;
-    configuration.timeoutIntervalForRequest = kRequestTimeout;
-    configuration.maximumBodySize = kMaximumAnswerSize;
-    if (logging.load(std::memory_order_relaxed)) {
-      ULogPrints(
-          std::map<std::string, std::string>(request.headers.begin(), request.headers.end()));
+  for (const std::vector<std::string>* urls : {&ad.impUrl, &ad.viewableImpUrl}) {
+    std::size_t sent = 0;
+    std::size_t dropped = 0;
+    for (const std::string& text : *urls) {
+      if (sent == limits::kMaximumBeaconsPerList) {
+        ++dropped;
+        continue;
+      }
+      if (text.empty()) continue;
+      auto url = net::Url::make(addingPercentEncodingForURLQuery(text));
+      if (!url) continue;
+      send(std::move(*url), userAgent, callback);
+      ++sent;
+      started = true;
     }
-    ULog("imp(by:callback:)", "dataTaskWithRequest");
-    auto session = net::Session::make(configuration);
-    auto task = session->dataTask(
-        std::move(request),
-        [session, callback](std::optional<std::string>, std::optional<HttpResponse> response,
-                            std::optional<Error> error) {
-          ULogPrints(response);
-          if (!error) {
-            ULog("imp(by:callback:)", "Impression request completion.");
-          } else {
-            session->invalidateAndCancel();
-            ULog("imp(by:callback:)", "Impression request error.");
-            ULogPrints(*error);
-          }
-          callback();
-        });
-    task->resume();
-    session->finishTasksAndInvalidate();
-    started = true;
+    if (dropped > 0) {
+      ULog("imp(by:callback:)", "Dropped " + std::to_string(dropped) +
+                                    " beacon URLs beyond the first " +
+                                    std::to_string(limits::kMaximumBeaconsPerList) + " of a list.");
+    }
   }
   ULog("imp(by:callback:)", "END");
   return started;

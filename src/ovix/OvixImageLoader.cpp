@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "DecodeBudget.hpp"
-#include "common/Limits.hpp"
+#include "Limits.hpp"
 #include "common/Log.hpp"
 #include "dispatch/MainThreadBound.hpp"
 #include "dispatch/PendingWork.hpp"

@@ -64,9 +64,9 @@ TEST_F(LoadFaultTest, BrokenConnectionsUntrustworthyServersAndUnknownHostsFail) 
                     Fault::kExpiredCertificate, Fault::kUnresolvableHost});
 }
 
-TEST_F(LoadFaultTest, OversizeAnswersAndRedirectsOutOfHttpOrInCirclesAreRefused) {
+TEST_F(LoadFaultTest, OversizeAnswersAndRedirectsOutOfHttpsOrInCirclesAreRefused) {
   expectEachToFail({Fault::kOversizeAnnounced, Fault::kOversizeChunked, Fault::kRedirectToFile,
-                    Fault::kRedirectLoop});
+                    Fault::kRedirectLoop, Fault::kRedirectToCleartext});
 }
 
 }  // namespace

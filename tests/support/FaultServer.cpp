@@ -29,6 +29,31 @@ void answerEverything(TlsServer& server, const httplib::Server::Handler& handler
 
 }  // namespace
 
+// The cleartext leg of a downgrade: a plain HTTP server on loopback that
+// answers every request with an ad answer, a picture or a beacon's 204, as
+// whoever sits on such a leg would.
+class FaultServer::Cleartext {
+ public:
+  Cleartext() {
+    server_.Get(".*", [](const auto&, auto& response) { response.status = 204; });
+    server_.Post(".*", [](const auto&, auto& response) {
+      response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+  ~Cleartext() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+};
+
 std::vector<Fault> neverFinishingFaults() {
   return {Fault::kStallBeforeHead, Fault::kStallMidBody, Fault::kDrip};
 }
@@ -36,7 +61,8 @@ std::vector<Fault> neverFinishingFaults() {
 std::vector<Fault> immediateFaults() {
   return {Fault::kResetMidBody,       Fault::kHandshakeFailure, Fault::kWrongHost,
           Fault::kExpiredCertificate, Fault::kUnresolvableHost, Fault::kOversizeAnnounced,
-          Fault::kOversizeChunked,    Fault::kRedirectToFile,   Fault::kRedirectLoop};
+          Fault::kOversizeChunked,    Fault::kRedirectToFile,   Fault::kRedirectLoop,
+          Fault::kRedirectToCleartext};
 }
 
 std::vector<Fault> allFaults() {
@@ -71,6 +97,8 @@ const char* name(Fault fault) {
       return "redirect to file:";
     case Fault::kRedirectLoop:
       return "redirect loop";
+    case Fault::kRedirectToCleartext:
+      return "redirect to cleartext";
   }
   return "?";
 }
@@ -98,6 +126,8 @@ std::int64_t expectedCode(Fault fault) {
       return -1002;  // unsupported URL
     case Fault::kRedirectLoop:
       return -1007;  // too many redirects
+    case Fault::kRedirectToCleartext:
+      return -1022;  // a secure connection is required
   }
   return 0;
 }
@@ -156,6 +186,14 @@ FaultServer::FaultServer(Fault fault) : fault_(fault) {
             });
       });
       break;
+    case Fault::kRedirectToCleartext:
+      cleartext_ = std::make_unique<Cleartext>();
+      tls_ = std::make_unique<TlsServer>();
+      answerEverything(*tls_, [target = cleartext_->url()](const auto&, auto& response) {
+        response.status = 307;
+        response.set_header("Location", target);
+      });
+      break;
     case Fault::kRedirectToFile:
     case Fault::kRedirectLoop:
       tls_ = std::make_unique<TlsServer>();
@@ -167,6 +205,8 @@ FaultServer::FaultServer(Fault fault) : fault_(fault) {
       break;
   }
 }
+
+FaultServer::~FaultServer() = default;
 
 std::string FaultServer::url(std::string_view path) const {
   if (raw_) return raw_->url(path);

@@ -27,6 +27,7 @@ enum class Fault {
   kOversizeChunked,     // sends such a body in chunks, with no length announced
   kRedirectToFile,      // redirects to a file: URL
   kRedirectLoop,        // redirects to itself
+  kRedirectToCleartext,  // redirects to a cleartext server that answers as if all were well
 };
 
 // Every fault, and those that fail without waiting for a time-out.
@@ -44,6 +45,7 @@ std::int64_t expectedCode(Fault fault);
 class FaultServer {
  public:
   explicit FaultServer(Fault fault);
+  ~FaultServer();
   FaultServer(const FaultServer&) = delete;
   FaultServer& operator=(const FaultServer&) = delete;
 
@@ -54,9 +56,12 @@ class FaultServer {
   void routeLoads() const;
 
  private:
+  class Cleartext;
+
   const Fault fault_;
   std::unique_ptr<RawTlsServer> raw_;
   std::unique_ptr<TlsServer> tls_;
+  std::unique_ptr<Cleartext> cleartext_;
 };
 
 }  // namespace ovix::test

@@ -13,6 +13,7 @@ Error errorForCurl(CURLcode code, const FailureContext& context) {
     case CURLE_OPERATION_TIMEDOUT:
       return urlError(kTimedOut);
     case CURLE_UNSUPPORTED_PROTOCOL:
+      if (context.insecureRedirect) return urlError(kAppTransportSecurityRequiresSecureConnection);
       // libcurl also reports a reply that is not HTTP at all this way.
       if (context.statusCode / 100 == 3 || !context.effectiveURLIsHTTP) {
         return urlError(kUnsupportedURL);

@@ -10,6 +10,7 @@ namespace ovix::net {
 struct FailureContext {
   long statusCode = 0;               // of the last response head, 0 for none
   bool effectiveURLIsHTTP = true;    // whether the URL last tried is http or https
+  bool insecureRedirect = false;     // whether an https transfer was sent to http
   long certificateVerifyResult = 0;  // OpenSSL's X509_V_* result
   const char* detail = "";           // libcurl's message
 };

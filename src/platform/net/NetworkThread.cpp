@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "DevelopmentSettings.hpp"
+#include "Limits.hpp"
 #include "URLError.hpp"
 #include "dispatch/AtExit.hpp"
 
@@ -50,6 +51,7 @@ void NetworkThread::stop() {
   // handlers without calling them.
   for (auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_.get(), transfer->easy());
   transfers_.clear();
+  waiting_.clear();
   std::vector<Command> commands;
   {
     std::lock_guard lock(mutex_);
@@ -95,11 +97,25 @@ void NetworkThread::run() {
 }
 
 void NetworkThread::apply(Command command) {
-  if (!command.transfer) {
-    remove(command.abandonId);
-    return;
+  if (command.transfer) {
+    waiting_.push_back(std::move(command.transfer));
+  } else if (!remove(command.abandonId)) {
+    std::erase_if(waiting_, [id = command.abandonId](const auto& t) { return t->id() == id; });
   }
-  std::unique_ptr<Transfer> transfer = std::move(command.transfer);
+  admit();
+}
+
+void NetworkThread::admit() {
+  while (!waiting_.empty() && transfers_.size() < limits::kMaximumConnections) {
+    std::unique_ptr<Transfer> transfer = std::move(waiting_.front());
+    waiting_.pop_front();
+    launch(std::move(transfer));
+  }
+  waitingCount_.store(waiting_.size(), std::memory_order_relaxed);
+}
+
+void NetworkThread::launch(std::unique_ptr<Transfer> transfer) {
+  // Prepared now, so that its time-outs count from here.
   if (auto error = transfer->prepare()) {
     transfer->fail(std::move(*error));
     return;
@@ -123,6 +139,7 @@ void NetworkThread::collectFinished() {
     curl_easy_getinfo(easy, CURLINFO_PRIVATE, &owner);
     if (auto transfer = remove(static_cast<Transfer*>(owner)->id())) transfer->finish(code);
   }
+  admit();
 }
 
 void NetworkThread::expireIdle() {
@@ -135,6 +152,7 @@ void NetworkThread::expireIdle() {
   for (std::uint64_t id : expired) {
     if (auto transfer = remove(id)) transfer->fail(urlError(kTimedOut));
   }
+  admit();
 }
 
 int NetworkThread::pollTimeoutMs() const {

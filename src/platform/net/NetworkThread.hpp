@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,6 +19,10 @@ namespace ovix::net {
 // multi handle. Started on first use and never destroyed. At exit it stops:
 // the transfers in flight, and any handed to it later, are dropped without
 // finishing, their handlers destroyed uncalled.
+//
+// At most limits::kMaximumConnections transfers run at once, each on its own
+// connection; the others wait in order of arrival, and a transfer's time-outs
+// start when it runs.
 class NetworkThread {
  public:
   // Starts the thread on the first call. Any thread.
@@ -36,6 +42,9 @@ class NetworkThread {
   // thread but the network thread.
   void stop();
 
+  // Transfers waiting for a connection. Any thread.
+  std::size_t waiting() const { return waitingCount_.load(std::memory_order_relaxed); }
+
  private:
   struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
@@ -50,6 +59,9 @@ class NetworkThread {
   void post(Command command);
   void run();
   void apply(Command command);
+  // Runs waiting transfers while connections are free.
+  void admit();
+  void launch(std::unique_ptr<Transfer> transfer);
   void collectFinished();
   void expireIdle();
   int pollTimeoutMs() const;
@@ -63,6 +75,8 @@ class NetworkThread {
 
   // Used on the network thread only.
   std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> transfers_;
+  std::deque<std::unique_ptr<Transfer>> waiting_;
+  std::atomic<std::size_t> waitingCount_{0};
 
   std::thread thread_;
 };

@@ -29,6 +29,9 @@ struct Configuration {
   double timeoutIntervalForResource = 7 * 24 * 3600;
   // A body larger than this fails the transfer with kDataLengthExceedsMaximum.
   std::size_t maximumBodySize = 8 << 20;
+  // Whether the body is kept: without it the handler gets "" whatever came,
+  // and nothing of it is held (maximumBodySize still bounds it).
+  bool keepsBody = true;
 };
 
 // Data (absent on failure, "" for an empty body), the final HTTP response
@@ -64,8 +67,11 @@ class Session {
 
   // A new suspended task. The session and the task stay alive until the
   // handler has run. Only http and https URLs are transferred, on redirects
-  // too (others give kUnsupportedURL); TLS is always verified. A method or
-  // header field that cannot go on the wire gives kBadURL. Any thread.
+  // too (others give kUnsupportedURL), and an https transfer is redirected to
+  // https only (else kAppTransportSecurityRequiresSecureConnection); TLS is
+  // always verified. A method or header field that cannot go on the wire
+  // gives kBadURL; a response head beyond 64 KiB, kBadServerResponse. Any
+  // thread.
   virtual std::shared_ptr<DataTask> dataTask(Request request, CompletionHandler handler) = 0;
   // Lets tasks already made finish; tasks made later fail with kCancelled
   // when resumed. Any thread.

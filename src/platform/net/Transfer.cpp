@@ -52,6 +52,10 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+// A response head (status line and fields) larger than this is not an
+// answer worth reading.
+constexpr std::size_t kMaximumHeadBytes = 64 << 10;
+
 Error badRequest(const std::string& what) {
   return Error(Error::kURLDomain, kBadURL, "The request's " + what + " is not valid.");
 }
@@ -98,7 +102,9 @@ std::optional<Error> Transfer::configure() {
   set(CURLOPT_PRIVATE, static_cast<void*>(this));
   set(CURLOPT_URL, request_.url.string().c_str());
   set(CURLOPT_PROTOCOLS_STR, "http,https");
-  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // Whoever sits on a cleartext leg would supply the answer: a secure start
+  // stays secure.
+  set(CURLOPT_REDIR_PROTOCOLS_STR, startsSecure() ? "https" : "http,https");
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, 10L);
   set(CURLOPT_NOSIGNAL, 1L);
@@ -190,11 +196,18 @@ size_t Transfer::onHeader(char* data, size_t size, size_t count, void* self) {
   auto& transfer = *static_cast<Transfer*>(self);
   const size_t length = size * count;
   transfer.lastActivity_ = Clock::now();
+  transfer.headBytes_ += length;
+  if (transfer.headBytes_ > kMaximumHeadBytes) {
+    transfer.headTooLarge_ = true;
+    return 0;  // ends the transfer with CURLE_WRITE_ERROR
+  }
   const std::string_view line = trimmed(std::string_view(data, length));
   if (line.starts_with("HTTP/")) {
+    transfer.headBytes_ = length;
     transfer.headers_.clear();
     transfer.headComplete_ = false;
     transfer.body_.clear();
+    transfer.bodyBytes_ = 0;
   } else if (transfer.headComplete_) {
     // Trailer fields of a chunked body are not part of the head.
   } else if (line.empty()) {
@@ -215,11 +228,13 @@ size_t Transfer::onBody(char* data, size_t size, size_t count, void* self) {
   auto& transfer = *static_cast<Transfer*>(self);
   const size_t length = size * count;
   transfer.lastActivity_ = Clock::now();
-  if (length > transfer.configuration_.maximumBodySize - transfer.body_.size()) {
+  // A body not kept is still bounded: it takes the connection and the time.
+  if (length > transfer.configuration_.maximumBodySize - transfer.bodyBytes_) {
     transfer.bodyTooLarge_ = true;
     return 0;  // ends the transfer with CURLE_WRITE_ERROR
   }
-  transfer.body_.append(data, length);
+  transfer.bodyBytes_ += length;
+  if (transfer.configuration_.keepsBody) transfer.body_.append(data, length);
   return length;
 }
 
@@ -251,14 +266,19 @@ void Transfer::finish(CURLcode code) {
     fail(urlError(kDataLengthExceedsMaximum));
     return;
   }
+  if (headTooLarge_) {
+    fail(urlError(kBadServerResponse));
+    return;
+  }
   FailureContext context;
   char* url = nullptr;
   curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &context.statusCode);
   curl_easy_getinfo(easy_.get(), CURLINFO_SSL_VERIFYRESULT, &context.certificateVerifyResult);
   curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
   if (url != nullptr) {
-    context.effectiveURLIsHTTP =
-        ::strncasecmp(url, "http://", 7) == 0 || ::strncasecmp(url, "https://", 8) == 0;
+    const bool cleartext = ::strncasecmp(url, "http://", 7) == 0;
+    context.effectiveURLIsHTTP = cleartext || ::strncasecmp(url, "https://", 8) == 0;
+    context.insecureRedirect = cleartext && startsSecure();
   }
   context.detail = errorText_;
   fail(errorForCurl(code, context));

@@ -63,6 +63,7 @@ class Transfer {
                         curl_off_t up);
 
   std::optional<Error> configure();
+  bool startsSecure() const { return request_.url.scheme() == "https"; }
   std::optional<HttpResponse> response() const;
   void deliver(Outcome outcome);
 
@@ -80,7 +81,10 @@ class Transfer {
   // The last response so far: a redirect or an interim answer starts anew.
   HttpResponse::Headers headers_;
   bool headComplete_ = false;
+  std::size_t headBytes_ = 0;
+  bool headTooLarge_ = false;
   std::string body_;
+  std::size_t bodyBytes_ = 0;  // kept or not
   bool bodyTooLarge_ = false;
 
   Clock::time_point lastActivity_;

@@ -25,6 +25,9 @@ const char* describe(URLErrorCode code) {
       return "too many HTTP redirects";
     case kBadServerResponse:
       return "bad server response";
+    case kAppTransportSecurityRequiresSecureConnection:
+      return "The resource could not be loaded because a secure connection may not be "
+             "redirected to an insecure one.";
     case kDataLengthExceedsMaximum:
       return "resource exceeds maximum size";
     case kSecureConnectionFailed:

@@ -18,6 +18,8 @@ enum URLErrorCode : std::int64_t {
   kNetworkConnectionLost = -1005,
   kHTTPTooManyRedirects = -1007,
   kBadServerResponse = -1011,
+  // A secure transfer redirected to a cleartext URL, which is not followed.
+  kAppTransportSecurityRequiresSecureConnection = -1022,
   kDataLengthExceedsMaximum = -1103,
   kSecureConnectionFailed = -1200,
   kServerCertificateHasBadDate = -1201,

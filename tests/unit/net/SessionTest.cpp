@@ -186,32 +186,6 @@ TEST_F(SessionTest, FinishTasksAndInvalidateLetsTasksAlreadyMadeFinish) {
   EXPECT_EQ(server.requests().size(), 1u);
 }
 
-TEST_F(SessionTest, AHundredTransfersAreInFlightAtOnce) {
-  constexpr int kCount = 100;
-  TlsServer server(TlsServer::Certificate::kTrusted, kCount + 4);
-  server.handle("GET", "/n/([0-9]+)", [&](const httplib::Request& request, auto& response) {
-    server.hold();
-    response.set_content(request.matches[1].str(), "text/plain");
-  });
-  // Handlers off the main thread, so that the test thread only waits.
-  auto session = Session::make({}, dispatch::makeSerialQueue());
-  std::vector<Receiver> receivers(kCount);
-  for (int i = 0; i < kCount; ++i) {
-    // Nothing kept but the receiver: the session keeps its tasks alive.
-    session->dataTask(request(server.url("/n/" + std::to_string(i))), receivers[i].handler())
-        ->resume();
-  }
-  session.reset();
-  // Every request reaches the server before any is answered.
-  ASSERT_TRUE(server.waitForHeld(kCount, 60s));
-  EXPECT_EQ(pendingTransfers(), static_cast<std::size_t>(kCount));
-  server.releaseHeld();
-  for (int i = 0; i < kCount; ++i) {
-    ASSERT_TRUE(receivers[i].wait(60s)) << i;
-    EXPECT_EQ(receivers[i].delivery().data, std::to_string(i));
-  }
-}
-
 TEST_F(SessionTest, WaitForIdleRunsTheMainQueueOnTheMainThreadAndWaitsElsewhere) {
   TlsServer server;
   server.handle("GET", "/held", [&](const auto&, auto& response) {

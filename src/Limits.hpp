@@ -7,6 +7,20 @@
 // host's memory, time or file descriptors.
 namespace ovix::limits {
 
+// Connections open at once, across all transfers: a file-descriptor budget
+// any host can live with. Transfers beyond it wait their turn, and their
+// time-outs start when they do.
+inline constexpr std::size_t kMaximumConnections = 64;
+
+// Records one answer adds; the rest are logged and dropped.
+inline constexpr std::size_t kMaximumAdsPerAnswer = 1000;
+// A string of an answer longer than this, in bytes, counts as a value of the
+// wrong type.
+inline constexpr std::size_t kMaximumStringBytes = 8 << 10;
+// Beacons sent per list per ad: the first usable ones; the rest are logged
+// and dropped.
+inline constexpr std::size_t kMaximumBeaconsPerList = 10;
+
 // An ad image is given up after this long, in seconds, and at this size.
 inline constexpr double kImageTimeout = 10.0;
 inline constexpr std::size_t kMaximumImageBytes = std::size_t{10} << 20;
