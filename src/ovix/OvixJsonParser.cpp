@@ -1,16 +1,25 @@
 #include "OvixJsonParser.hpp"
 
+#include <algorithm>
+
+#include "Limits.hpp"
 #include "common/Log.hpp"
 #include "identity/Uuid.hpp"
 
 namespace ovix {
 namespace {
 
+// The value as a string of at most limits::kMaximumStringBytes; none for
+// another type or a longer string.
+std::optional<std::string_view> textOf(simdjson::dom::element value) {
+  std::string_view text;
+  if (value.get(text) || text.size() > limits::kMaximumStringBytes) return std::nullopt;
+  return text;
+}
+
 // The member's value when it is a string, else "".
 std::string stringOf(simdjson::dom::element value) {
-  std::string_view text;
-  if (value.get(text)) return {};
-  return std::string(text);
+  return std::string(textOf(value).value_or(std::string_view()));
 }
 
 // The member's value when it is an array of strings only, else empty.
@@ -20,9 +29,9 @@ std::vector<std::string> stringsOf(simdjson::dom::element value) {
   std::vector<std::string> strings;
   strings.reserve(array.size());
   for (simdjson::dom::element item : array) {
-    std::string_view text;
-    if (item.get(text)) return {};
-    strings.emplace_back(text);
+    const auto text = textOf(item);
+    if (!text) return {};
+    strings.emplace_back(*text);
   }
   return strings;
 }
@@ -45,8 +54,9 @@ OvixJsonParser::List OvixJsonParser::parse(const std::optional<json::Value>& ans
   simdjson::dom::element ads;
   if (root["ads"].get(ads) || !ads.is_object()) return records;
   ULogPrints(answer->at(ads));
-  Values values;
-  parseSlots(simdjson::dom::object(ads), values);
+  Collected collected;
+  parseSlots(simdjson::dom::object(ads), collected);
+  Values& values = collected.values;
   // One block for the answer's values: copying a record then counts a
   // reference to the block, which the answer's records share, instead of one
   // of its own scattered over the heap.
@@ -60,26 +70,38 @@ OvixJsonParser::List OvixJsonParser::parse(const std::optional<json::Value>& ans
   return records;
 }
 
-void OvixJsonParser::parseSlots(simdjson::dom::object ads, Values& into) {
+void OvixJsonParser::parseSlots(simdjson::dom::object ads, Collected& into) {
   ULog("parse(_:into:)", "START");
   std::size_t most = 0;
   for (auto [infeedId, slot] : ads) {
     simdjson::dom::array array;
     if (!slot.get(array)) most += array.size();
   }
-  into.reserve(most);
+  into.values.reserve(std::min(most, limits::kMaximumAdsPerAnswer));
   for (auto [infeedId, slot] : ads) {
     simdjson::dom::array array;
-    if (!slot.get(array)) parseSlot(array, infeedId, into);
+    if (infeedId.size() <= limits::kMaximumStringBytes && !slot.get(array)) {
+      parseSlot(array, infeedId, into);
+    }
+  }
+  if (into.dropped > 0) {
+    ULog("parse(_:into:)", "Dropped " + std::to_string(into.dropped) + " ads beyond the first " +
+                               std::to_string(limits::kMaximumAdsPerAnswer) + " of the answer.");
   }
   ULog("parse(_:into:)", "END");
 }
 
-void OvixJsonParser::parseSlot(simdjson::dom::array ads, std::string_view infeedId, Values& into) {
+void OvixJsonParser::parseSlot(simdjson::dom::array ads, std::string_view infeedId,
+                               Collected& into) {
   ULog("parse(_:for:into:)", "START");
   for (simdjson::dom::element item : ads) {
     simdjson::dom::object ad;
-    if (!item.get(ad)) parseAd(ad, infeedId, into);
+    if (item.get(ad)) continue;
+    if (into.values.size() == limits::kMaximumAdsPerAnswer) {
+      ++into.dropped;
+    } else {
+      parseAd(ad, infeedId, into.values);
+    }
   }
   ULog("parse(_:for:into:)", "END");
 }

@@ -1,6 +1,7 @@
 // Loads against servers that misbehave: each load's delegate hears exactly
 // one failure, with the fault's error, and nothing is left running.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
@@ -67,6 +68,35 @@ TEST_F(LoadFaultTest, BrokenConnectionsUntrustworthyServersAndUnknownHostsFail) 
 TEST_F(LoadFaultTest, OversizeAnswersAndRedirectsOutOfHttpsOrInCirclesAreRefused) {
   expectEachToFail({Fault::kOversizeAnnounced, Fault::kOversizeChunked, Fault::kRedirectToFile,
                     Fault::kRedirectLoop, Fault::kRedirectToCleartext});
+}
+
+// The most memory this process has held at once, in bytes.
+std::size_t peakMemory() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+}
+
+TEST_F(LoadFaultTest, AnAnswerOfMillionsOfAdsAddsTheFirstThousandInBoundedMemory) {
+  std::string answer = R"({"ads": {"a": [)";
+  for (int i = 0; i < 1'300'000; ++i) answer += i ? ",{}" : "{}";
+  answer += "]}}";
+  ASSERT_LT(answer.size(), std::size_t{4} << 20) << "within the answer's bound";
+  test::TlsServer server;
+  server.handle("POST", "/ad/v2.ios", [&](const auto&, auto& response) {
+    response.set_content(answer, "application/json");
+  });
+  net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server.port());
+  const std::size_t before = peakMemory();
+  auto delegate = std::make_shared<RecordingDelegate>();
+  OvixRequest request;
+  request.set("a", 1);
+  OvixManager::shared().loadOvix(request, delegate);
+  ASSERT_TRUE(dispatch::waitForPendingWork(20s));
+  ASSERT_EQ(delegate->calls(), 1);
+  EXPECT_EQ(delegate->outcome()->count, 1000);
+  EXPECT_EQ(OvixManager::shared().ovixAds()->ads()->size(), 1000u);
+  EXPECT_LT(peakMemory() - before, std::size_t{256} << 20);
 }
 
 }  // namespace

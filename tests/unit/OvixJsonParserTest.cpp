@@ -64,6 +64,20 @@ TEST(OvixJsonParserTest, ValuesOfTheWrongTypeAreNeverConverted) {
   EXPECT_TRUE(r->viewableImpUrl().empty());
 }
 
+TEST(OvixJsonParserTest, StringsBeyondEightKibibytesCountAsTheWrongType) {
+  const std::string most(8 << 10, 'm');
+  const std::string over = most + "o";
+  const auto records = parse(R"({"ads": {")" + over + R"(": [{}], "s": [{"title": ")" + most +
+                             R"(", "description": ")" + over + R"(", "imp_url": ["https://1", ")" +
+                             over + R"("], "view_imp_url": [")" + most + R"("]}]}})");
+  ASSERT_EQ(records.size(), 1u) << "a slot id that long names no slot";
+  const auto& r = records.front();
+  EXPECT_EQ(r->title(), most);
+  EXPECT_EQ(r->descript(), "");
+  EXPECT_TRUE(r->impUrl().empty());
+  EXPECT_EQ(r->viewableImpUrl(), std::vector<std::string>{most});
+}
+
 TEST(OvixJsonParserTest, MisshapenAnswersYieldWhatIsUsable) {
   EXPECT_TRUE(parse(R"({"ads": [{"title": "x"}]})").empty());
   EXPECT_TRUE(parse(R"({"errors": {"a": "unknown"}})").empty());

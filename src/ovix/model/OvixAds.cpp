@@ -44,16 +44,38 @@ void OvixAds::enqueue(Slot& slot, Record record) {
 OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
   std::lock_guard lock(mutex_);
   const auto found = slots_.find(infeedId);
-  if (found == slots_.end() || found->second.queued.empty()) return nullptr;
+  if (found == slots_.end()) return nullptr;
   Slot& slot = found->second;
-  Record next = std::move(slot.queued.front().record);
-  slot.queued.pop_front();
-  if (slot.queued.empty()) restore(slot);
+  Record next;
+  if (slot.refillNext < slot.refillEnd) {
+    next = slot.stored[slot.refillNext++]->copy();
+  } else if (slot.queued.empty()) {
+    return nullptr;
+  } else {
+    next = std::move(slot.queued.front().record);
+    slot.queued.pop_front();
+  }
+  if (slot.refillNext == slot.refillEnd && slot.queued.empty()) restore(slot);
   return next;
 }
 
 void OvixAds::restore(Slot& slot) {
-  for (const Record& record : slot.stored) enqueue(slot, record->copy());
+  // Only the place in the order is taken now: the copies come one a call.
+  slot.refillNext = 0;
+  slot.refillEnd = slot.stored.size();
+  slot.refillOrder = nextOrder_;
+  nextOrder_ += slot.stored.size();
+}
+
+void OvixAds::materialize(Slot& slot) {
+  std::deque<Queued> copies;
+  for (std::size_t i = slot.refillNext; i < slot.refillEnd; ++i) {
+    copies.push_back(Queued{slot.refillOrder + (i - slot.refillNext), slot.stored[i]->copy()});
+  }
+  slot.refillOrder += slot.refillEnd - slot.refillNext;
+  slot.refillNext = slot.refillEnd;
+  slot.queued.insert(slot.queued.begin(), std::make_move_iterator(copies.begin()),
+                     std::make_move_iterator(copies.end()));
 }
 
 void OvixAds::clear() {
@@ -86,11 +108,12 @@ std::optional<OvixAds::List> OvixAds::ads() const {
   return ads_;
 }
 
-std::optional<OvixAds::List> OvixAds::adsMirror() const {
+std::optional<OvixAds::List> OvixAds::adsMirror() {
   std::lock_guard lock(mutex_);
   if (!ads_) return std::nullopt;
   std::vector<const Queued*> all;
-  for (const auto& [infeedId, slot] : slots_) {
+  for (auto& [infeedId, slot] : slots_) {
+    materialize(slot);
     for (const Queued& queued : slot.queued) all.push_back(&queued);
   }
   std::sort(all.begin(), all.end(),

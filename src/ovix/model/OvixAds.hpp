@@ -20,8 +20,8 @@ namespace ovix {
 // loads may add from background threads while the main thread takes ads.
 //
 // Indexed by slot and by uuid: add (per record), hasNextAd and
-// claimImpression cost the same however many ads are loaded, except that the
-// hasNextAd refilling a slot copies that slot's records. A record's slot and
+// claimImpression cost the same however many ads are loaded. A refill makes
+// its copies one at a time, as hasNextAd hands them out. A record's slot and
 // uuid are read once, when it is added.
 class OvixAds {
  public:
@@ -56,9 +56,10 @@ class OvixAds {
 
   // Snapshots, for inspection: every record in load order, the rotation of
   // all slots in the order queued, and the impressed uuids in the order
-  // recorded. Cost grows with the inventory. Any thread.
+  // recorded. Cost grows with the inventory; adsMirror makes the copies of
+  // refills not yet handed out. Any thread.
   std::optional<List> ads() const;
-  std::optional<List> adsMirror() const;
+  std::optional<List> adsMirror();
   std::vector<std::string> impressed() const;
 
  private:
@@ -74,16 +75,23 @@ class OvixAds {
     std::shared_ptr<const OvixAdInfo::Fields> values;
     Record record;
   };
-  // A slot's records in load order and its rotation, next first.
+  // A slot's records in load order and its rotation, next first: copies of
+  // stored[refillNext, refillEnd), made as they are handed out and placed
+  // from refillOrder on, then `queued`.
   struct Slot {
     List stored;
+    std::size_t refillNext = 0;
+    std::size_t refillEnd = 0;
+    std::uint64_t refillOrder = 0;
     std::deque<Queued> queued;
   };
 
-  // All three require mutex_.
+  // All require mutex_.
   void store(Record stored, Record queued);
   void enqueue(Slot& slot, Record record);
   void restore(Slot& slot);
+  // Turns the slot's refill into queued copies.
+  void materialize(Slot& slot);
 
   mutable std::mutex mutex_;
   std::optional<List> ads_;                                    // guarded by mutex_

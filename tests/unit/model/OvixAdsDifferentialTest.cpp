@@ -110,7 +110,8 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
 
   void compareSnapshots() {
     compare(pairs_, model_.ads(), real_.ads(), "ads()");
-    compare(pairs_, model_.adsMirror(), real_.adsMirror(), "adsMirror()");
+    // Now and then: taking the rotation makes the copies a refill defers.
+    if (pick(8) == 0) compare(pairs_, model_.adsMirror(), real_.adsMirror(), "adsMirror()");
     ASSERT_EQ(model_.impressed(), real_.impressed());
   }
 
