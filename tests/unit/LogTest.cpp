@@ -96,5 +96,36 @@ TEST_F(LogTest, ValueDumpsOfPlainValues) {
             framed("[\"User-Agent\": \"UA\"]\n"));
 }
 
+TEST_F(LogTest, ControlCharactersInValuesAreEscapedAndTheRestIsKept) {
+  using namespace std::string_view_literals;
+  const struct {
+    std::string_view value;
+    std::string_view written;
+  } cases[] = {
+      {"\x1b]0;title\a\x1b[2J", "\\u001b]0;title\\u0007\\u001b[2J"},
+      {"a\rb\0c"sv, "a\\u000db\\u0000c"},
+      {"del\x7f", "del\\u007f"},
+      {"\xc2\x9bK \xc2\x85", "\\u009bK \\u0085"},
+      {"lone \x9bK, cut short \xe2\x9b", "lone \\u009bK, cut short \xe2\\u009b"},
+      {"line\nnext\ttab", "line\nnext\ttab"},
+      {"caf\xc3\xa9 \xc3\x9b \xc2\xa0 \xe6\x97\xa5 \xf0\x9f\x99\x82 \xff",
+       "caf\xc3\xa9 \xc3\x9b \xc2\xa0 \xe6\x97\xa5 \xf0\x9f\x99\x82 \xff"},
+  };
+  for (const auto& [value, written] : cases) {
+    const std::string expected(written);
+    test::CaptureStdout out;
+    ULog(value, value);
+    const std::string entry = out.stop();
+    EXPECT_NE(entry.find(" - " + expected + "  message: " + expected + "\n" + kClose),
+              std::string::npos)
+        << entry;
+    EXPECT_EQ(dumpOf(std::string(value)), framed(expected + "\n"));
+    EXPECT_EQ(dumpOf(std::map<std::string, std::string>{{"X", std::string(value)}}),
+              framed("[\"X\": \"" + expected + "\"]\n"));
+    const HttpResponse response("https://x/ad", 200, {{"X-Note", std::string(value)}});
+    EXPECT_NE(dumpOf(response).find("X-Note: " + expected + " } }\n" + kClose), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace ovix

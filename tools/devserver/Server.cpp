@@ -7,6 +7,7 @@
 
 #include "AdSelection.hpp"
 #include "CertificateCache.hpp"
+#include "ControlEscaping.hpp"
 
 namespace ovix::devserver {
 namespace {
@@ -246,10 +247,12 @@ void Server::answerImage(const httplib::Request& request, httplib::Response& res
 }
 
 void Server::log(const httplib::Request& request, const httplib::Response& response) {
+  // The method, the decoded path and the note all carry what the client sent.
   std::string line = request.method + " " + request.path + " " + std::to_string(response.status);
   if (!requestNote.empty()) line += " " + requestNote;
   requestNote.clear();
   if (!options_.log) return;
+  line = text::escapeControls(line);
   std::lock_guard lock(logMutex_);
   options_.log(line);
 }

@@ -46,8 +46,9 @@ struct ServerOptions {
   std::filesystem::path cacheDirectory;
   Inventory inventory;
   Faults faults;
-  // Hears one line per request, such as "POST /ad/v2.ios 200 3 ads": on the
-  // server's threads, one call at a time. May be empty.
+  // Hears one line per request, such as "POST /ad/v2.ios 200 3 ads", with
+  // control characters escaped (see text::escapeControls): on the server's
+  // threads, one call at a time. May be empty.
   std::function<void(const std::string&)> log;
 };
 

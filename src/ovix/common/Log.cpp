@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "../../platform/console/Console.hpp"
+#include "ControlEscaping.hpp"
 
 namespace ovix {
 
@@ -80,13 +81,13 @@ void writeEntry(std::string_view file, std::string_view functionName, std::uint_
   entry += '[';
   entry += timestamp();
   entry += "] ";
-  entry += stringByDeletingPathExtension(lastPathComponent(file));
+  text::appendEscapingControls(entry, stringByDeletingPathExtension(lastPathComponent(file)));
   entry += ':';
   entry += std::to_string(line);
   entry += " - ";
-  entry += functionName;
+  text::appendEscapingControls(entry, functionName);
   entry += "  message: ";
-  entry += message;
+  text::appendEscapingControls(entry, message);
   console::writeLine("");
   console::writeLine(kOpen);
   console::writeLine(entry);
@@ -97,7 +98,7 @@ void writeEntry(std::string_view file, std::string_view functionName, std::uint_
 void writeDump(const std::vector<std::string>& body) {
   console::writeLine("");
   console::writeLine(kOpen);
-  for (const std::string& line : body) console::writeLine(line);
+  for (const std::string& line : body) console::writeLine(text::escapeControls(line));
   console::writeLine(kClose);
   console::writeLine("");
 }

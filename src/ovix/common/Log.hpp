@@ -14,7 +14,9 @@
 #include "ovix/platform/HttpResponse.hpp"
 
 // The SDK's log: entries stamped with date, file, line and function, and value
-// dumps. Both cost one relaxed load of `logging` while it is off. Any thread.
+// dumps. Both cost one relaxed load of `logging` while it is off. Control
+// characters in what they write (a server's answer, say) reach the terminal
+// escaped, as text::escapeControls gives them. Any thread.
 namespace ovix {
 
 // "Ovix/OvixClient.swift" gives "OvixClient.swift"; trailing slashes are ignored.
@@ -27,7 +29,8 @@ namespace log_detail {
 void writeEntry(std::string_view file, std::string_view functionName, std::uint_least32_t line,
                 std::string_view message);
 
-// Writes the empty line and banners around `body`, one line per element.
+// Writes the empty line and banners around `body`, one line per element,
+// each escaped.
 void writeDump(const std::vector<std::string>& body);
 
 std::vector<std::string> dumpBody(const Error& error);

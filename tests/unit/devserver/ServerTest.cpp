@@ -94,6 +94,8 @@ TEST_F(ServerTest, AnswersUpToCountAdsPerSlotAndNamesUnknownSlots) {
   EXPECT_EQ(json::parse(*refused.data)["error"], "\"infeeds\" must be an object of slot ids");
   EXPECT_EQ(status(post("not json")), 400);
   EXPECT_EQ(status(get("/ad/v2.ios")), 404);
+  // The path decodes to a terminal title, a bell and a C1 cursor move.
+  EXPECT_EQ(status(get("/%1B%5D0;owned%07%9BH")), 404);
 
   server->stop();
   EXPECT_EQ(lines(), (std::vector<std::string>{
@@ -101,6 +103,7 @@ TEST_F(ServerTest, AnswersUpToCountAdsPerSlotAndNamesUnknownSlots) {
                          "POST /ad/v2.ios 400 \"infeeds\" must be an object of slot ids",
                          "POST /ad/v2.ios 400 the body is not valid JSON",
                          "GET /ad/v2.ios 404",
+                         "GET /\\u001b]0;owned\\u0007\\u009bH 404",
                      }));
 }
 
