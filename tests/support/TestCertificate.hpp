@@ -7,8 +7,8 @@
 
 namespace ovix::test {
 
-// The development server's certificates: self-signed, for
-// DNS:ad.ovix.example, DNS:localhost and IP:127.0.0.1.
+// The development server's certificates: self-signed server certificates,
+// for DNS:ad.ovix.example, DNS:localhost, IP:127.0.0.1 and IP:::1.
 using TestCertificate = devserver::Certificate;
 
 // Valid from an hour ago for a day, or for the day before yesterday.

@@ -68,7 +68,9 @@ std::shared_ptr<const Certificate> Certificate::make(const std::string& commonNa
                                  0) == 1 &&
       X509_set_issuer_name(certificate, name) == 1 &&
       X509_set_pubkey(certificate, made->key_.get()) == 1 &&
-      addExtension(certificate, NID_basic_constraints, "critical,CA:TRUE") &&
+      addExtension(certificate, NID_basic_constraints, "critical,CA:FALSE") &&
+      addExtension(certificate, NID_key_usage, "critical,digitalSignature") &&
+      addExtension(certificate, NID_ext_key_usage, "serverAuth") &&
       addExtension(certificate, NID_subject_key_identifier, "hash") &&
       addExtension(certificate, NID_subject_alt_name, names.c_str()) &&
       X509_sign(certificate, made->key_.get(), EVP_sha256()) > 0;
@@ -104,6 +106,13 @@ std::string Certificate::keyPem() const {
     return "";
   }
   return contents(bio.get());
+}
+
+bool Certificate::isServerCertificate() const {
+  X509* certificate = certificate_.get();
+  const bool serverAuth = (X509_get_extension_flags(certificate) & EXFLAG_XKUSAGE) != 0 &&
+                          (X509_get_extended_key_usage(certificate) & XKU_SSL_SERVER) != 0;
+  return X509_check_ca(certificate) == 0 && serverAuth;
 }
 
 bool Certificate::validFor(std::chrono::seconds margin) const {

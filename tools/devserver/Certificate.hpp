@@ -10,13 +10,15 @@
 
 namespace ovix::devserver {
 
-// A self-signed certificate and its key for the names the ad server is
-// reached by: DNS:ad.ovix.example, DNS:localhost and IP:127.0.0.1. It is its
-// own trust anchor: clients trust it by adding it to their CA list.
-// Immutable once made; any thread.
+// A self-signed server certificate and its key for the names the ad server
+// is reached by: DNS:ad.ovix.example, DNS:localhost, IP:127.0.0.1 and IP:::1.
+// Clients trust it by adding it to their CA list, yet it is no CA: its key
+// signs TLS handshakes only, never other certificates. Immutable once made;
+// any thread.
 class Certificate {
  public:
-  static constexpr const char* kServerNames = "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1";
+  static constexpr const char* kServerNames =
+      "DNS:ad.ovix.example,DNS:localhost,IP:127.0.0.1,IP:::1";
 
   // A new P-256 key and a certificate named `commonName`, valid from `from`
   // to `until`, both counted from now, for the subject alternative names
@@ -35,6 +37,9 @@ class Certificate {
   std::string pem() const;
   std::string keyPem() const;
 
+  // Whether it is a TLS server's certificate only: not a CA, and marked for
+  // server authentication. Earlier versions made CAs.
+  bool isServerCertificate() const;
   // Whether it is valid now and will still be `margin` from now.
   bool validFor(std::chrono::seconds margin) const;
 

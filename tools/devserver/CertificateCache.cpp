@@ -74,7 +74,10 @@ Result<CachedCertificate> loadOrMakeCertificate(const fs::path& directory) {
   CachedCertificate cached{nullptr, directory / "devserver.crt", directory / "devserver.key"};
   cached.certificate =
       Certificate::fromPem(readFile(cached.certificatePath), readFile(cached.keyPath));
-  if (cached.certificate && cached.certificate->validFor(kMargin)) return cached;
+  if (cached.certificate && cached.certificate->isServerCertificate() &&
+      cached.certificate->validFor(kMargin)) {
+    return cached;
+  }
 
   std::error_code error;
   fs::create_directories(directory, error);

@@ -21,9 +21,10 @@ struct CachedCertificate {
 };
 
 // The certificate kept in `directory` (devserver.crt and devserver.key),
-// while it stays valid for at least another day; otherwise a new one, valid
-// for a year, written there first (the folder is made when missing, the key
-// readable by its owner only). Fails when the folder cannot be written.
+// while it is a server certificate (see Certificate::isServerCertificate)
+// valid for at least another day; otherwise a new one, valid for a year,
+// written there first (the folder is made when missing, the key readable by
+// its owner only). Fails when the folder cannot be written.
 // Processes sharing a folder at once may each write a certificate; the last
 // one written stays. Any thread.
 Result<CachedCertificate> loadOrMakeCertificate(const std::filesystem::path& directory);

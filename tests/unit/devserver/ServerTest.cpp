@@ -2,7 +2,11 @@
 // layer over real HTTPS, as the SDK reaches the ad server.
 #include "devserver/Server.hpp"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <set>
@@ -217,8 +221,23 @@ TEST_F(ServerTest, FaultSwitchesChangeOnlyTheAnswersTheyName) {
                      }));
 }
 
-TEST_F(ServerTest, ReusesItsCertificateAndRefusesABusyPortOrASecondStart) {
+// Whether a TCP connection to `address`:`port` is accepted.
+bool accepts(const char* address, std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  ::inet_pton(AF_INET, address, &to.sin_addr);
+  const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+  ::close(fd);
+  return connected;
+}
+
+TEST_F(ServerTest, ListensOnLoopbackOnlyReusesItsCertificateAndRefusesABusyPortOrASecondStart) {
   const auto first = start();
+  // Bound to every address, it would take 127.0.0.2 too (all of 127/8 is loopback).
+  EXPECT_TRUE(accepts("127.0.0.1", first->port()));
+  EXPECT_FALSE(accepts("127.0.0.2", first->port()));
   const auto pem = first->certificatePath();
   ServerOptions options;
   options.port = first->port();
