@@ -7,6 +7,7 @@
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
 
+#include <cstdint>
 #include <ctime>
 
 namespace ovix::devserver {
@@ -110,9 +111,12 @@ std::string Certificate::keyPem() const {
 
 bool Certificate::isServerCertificate() const {
   X509* certificate = certificate_.get();
-  const bool serverAuth = (X509_get_extension_flags(certificate) & EXFLAG_XKUSAGE) != 0 &&
+  const std::uint32_t flags = X509_get_extension_flags(certificate);
+  // X509_check_ca alone passes a CA whose key usage leaves out keyCertSign.
+  const bool ca = (flags & EXFLAG_CA) != 0 || X509_check_ca(certificate) != 0;
+  const bool serverAuth = (flags & EXFLAG_XKUSAGE) != 0 &&
                           (X509_get_extended_key_usage(certificate) & XKU_SSL_SERVER) != 0;
-  return X509_check_ca(certificate) == 0 && serverAuth;
+  return !ca && serverAuth;
 }
 
 bool Certificate::validFor(std::chrono::seconds margin) const {
