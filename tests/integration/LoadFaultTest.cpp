@@ -5,6 +5,7 @@
 
 #include "model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
+#include "support/CaptureStdout.hpp"
 #include "support/FaultServer.hpp"
 #include "support/RecordingDelegate.hpp"
 
@@ -97,6 +98,34 @@ TEST_F(LoadFaultTest, AnAnswerOfMillionsOfAdsAddsTheFirstThousandInBoundedMemory
   EXPECT_EQ(delegate->outcome()->count, 1000);
   EXPECT_EQ(OvixManager::shared().ovixAds()->ads()->size(), 1000u);
   EXPECT_LT(peakMemory() - before, std::size_t{256} << 20);
+}
+
+TEST_F(LoadFaultTest, TerminalControlsInAnAnswerReachTheLogEscaped) {
+  test::TlsServer server;
+  server.handle("POST", "/ad/v2.ios", [](const auto&, auto& response) {
+    response.set_header("X-Note", "\x1b]0;retitled\x07\x1b[2J");
+    // A raw C1 control (CSI) is valid inside a JSON string.
+    response.set_content("{\"ads\": {\"a\": [{\"title\": \"\xc2\x9b" "31mred\"}]}}",
+                         "application/json");
+  });
+  net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server.port());
+  auto delegate = std::make_shared<RecordingDelegate>();
+  logging = true;
+  test::CaptureStdout out;
+  {
+    OvixRequest request;
+    request.set("a", 1);
+    OvixManager::shared().loadOvix(request, delegate);
+  }
+  const bool finished = dispatch::waitForPendingWork(10s);
+  const std::string log = out.stop();
+  logging = false;
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(delegate->outcome()->count, 1);
+  EXPECT_EQ(log.find_first_of("\x1b\x07"), std::string::npos);
+  EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
+  EXPECT_NE(log.find("\\u001b]0;retitled\\u0007\\u001b[2J"), std::string::npos) << log;
+  EXPECT_NE(log.find("\\u009b31mred"), std::string::npos);
 }
 
 }  // namespace
