@@ -17,30 +17,29 @@ struct CurlStringDeleter {
 };
 
 // The part as text; none when the URL lacks it.
-std::optional<std::string> part(CURLU* handle, CURLUPart which) {
+std::optional<std::string> part(CURLU* handle, CURLUPart which, unsigned int flags = 0) {
   char* raw = nullptr;
-  if (curl_url_get(handle, which, &raw, 0) != CURLUE_OK || raw == nullptr) return std::nullopt;
+  if (curl_url_get(handle, which, &raw, flags) != CURLUE_OK || raw == nullptr) return std::nullopt;
   std::unique_ptr<char, CurlStringDeleter> owned(raw);
   return std::string(owned.get());
 }
 
-}  // namespace
+struct Parsed {
+  std::string text;
+  std::string scheme;
+  std::string host;
+};
 
-Url::Url(std::string text, std::string scheme, std::string host)
-    : text_(std::move(text)), scheme_(std::move(scheme)), host_(std::move(host)) {}
-
-std::optional<Url> Url::make(std::string_view text) {
-  if (text.empty() || text.find('\0') != std::string_view::npos) return std::nullopt;
+// `text` parsed in any scheme, its whole text read with `flags`; none without
+// a scheme and host or when the text holds a space or a control character.
+std::optional<Parsed> parse(const std::string& text, unsigned int flags) {
+  if (text.empty() || text.find('\0') != std::string::npos) return std::nullopt;
   std::unique_ptr<CURLU, UrlHandleDeleter> handle(curl_url());
-  if (!handle) return std::nullopt;
-  // Any scheme parses, so that a URL the network layer refuses to load fails
-  // its transfer with kUnsupportedURL rather than vanishing here.
-  const std::string copy(text);
-  if (curl_url_set(handle.get(), CURLUPART_URL, copy.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
-      CURLUE_OK) {
+  if (!handle || curl_url_set(handle.get(), CURLUPART_URL, text.c_str(),
+                              CURLU_NON_SUPPORT_SCHEME | flags) != CURLUE_OK) {
     return std::nullopt;
   }
-  auto normalised = part(handle.get(), CURLUPART_URL);
+  auto normalised = part(handle.get(), CURLUPART_URL, flags);
   auto scheme = part(handle.get(), CURLUPART_SCHEME);
   auto host = part(handle.get(), CURLUPART_HOST);
   if (!normalised || !scheme || !host || scheme->empty() || host->empty()) return std::nullopt;
@@ -49,7 +48,32 @@ std::optional<Url> Url::make(std::string_view text) {
   for (const char c : *normalised) {
     if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return std::nullopt;
   }
-  return Url(std::move(*normalised), std::move(*scheme), std::move(*host));
+  return Parsed{std::move(*normalised), std::move(*scheme), std::move(*host)};
+}
+
+// Parsed, then parsed again from its normalised text with the same outcome.
+// libcurl does not always normalise in one pass: "x:/%377" gives "x://77/",
+// whose host then reads as the address 0.0.0.77.
+std::optional<Parsed> parseStably(const std::string& text, unsigned int flags) {
+  auto first = parse(text, flags);
+  if (!first) return std::nullopt;
+  const auto again = parse(first->text, flags);
+  if (!again || again->text != first->text || again->scheme != first->scheme ||
+      again->host != first->host) {
+    return std::nullopt;
+  }
+  return first;
+}
+
+}  // namespace
+
+Url::Url(std::string text, std::string scheme, std::string host)
+    : text_(std::move(text)), scheme_(std::move(scheme)), host_(std::move(host)) {}
+
+std::optional<Url> Url::make(std::string_view text) {
+  auto parsed = parseStably(std::string(text), 0);
+  if (!parsed) return std::nullopt;
+  return Url(std::move(parsed->text), std::move(parsed->scheme), std::move(parsed->host));
 }
 
 }  // namespace ovix::net

@@ -6,18 +6,23 @@
 
 namespace ovix::net {
 
-// An absolute URL that the network layer accepts, parsed and normalised by
-// libcurl's URL API. Immutable; safe to share between threads.
+// An absolute URL parsed and normalised by libcurl's URL API. Immutable; safe
+// to share between threads.
 class Url {
  public:
-  // Returns no URL for an empty or malformed string, one without a scheme
-  // and host, or one whose normalised text holds a space or a control
-  // character (an escaped one in the host, which is decoded). Any thread.
+  // A URL the network layer accepts, in any scheme (one it cannot load fails
+  // its transfer with kUnsupportedURL). Returns no URL for an empty or
+  // malformed string, one without a scheme and host, one whose normalised
+  // text holds a space or a control character (an escaped one in the host,
+  // which is decoded), or one whose normalised text, parsed again, gives
+  // another text, scheme or host: libcurl parses that text again when it
+  // transfers, and must find what was checked. Any thread.
   static std::optional<Url> make(std::string_view text);
 
   // The normalised text of the URL.
   const std::string& string() const { return text_; }
   const std::string& scheme() const { return scheme_; }
+  // Decoded.
   const std::string& host() const { return host_; }
 
  private:
