@@ -1,6 +1,7 @@
 // URLs from the ad server as the SDK takes them: beacon URLs query-encoded
-// then parsed, image URLs parsed as they are, click URLs through OpenAd's
-// checks to an application that opens nothing.
+// then parsed, image URLs parsed as they are, click URLs through OpenAd to an
+// application that opens nothing.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,39 @@ void checkUrl(const net::Url& url) {
   OVIX_FUZZ_CHECK(again->host() == url.host() && again->scheme() == url.scheme());
 }
 
+// What a URL handed to another program keeps unescaped: printable ASCII,
+// less the characters a shell acts on.
+void checkEscaped(const std::string& text) {
+  for (const char c : text) {
+    OVIX_FUZZ_CHECK(static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7f);
+    OVIX_FUZZ_CHECK(std::string_view("\"'`$;|<>\\^{}").find(c) == std::string_view::npos);
+  }
+  const auto again = net::Url::makeEncoded(text);
+  OVIX_FUZZ_CHECK(again.has_value() && again->string() == text);
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// A letter, then letters, digits, '+', '-' or '.', then ':'.
+bool hasScheme(std::string_view text) {
+  const auto colon = text.find(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  for (std::size_t i = 0; i < colon; ++i) {
+    const char c = text[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!letter && (i == 0 || !other)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int fuzzUrl(const std::uint8_t* data, std::size_t size) {
@@ -83,19 +117,43 @@ int fuzzUrl(const std::uint8_t* data, std::size_t size) {
   checkEncoding(text, encoded);
   if (const auto beacon = net::Url::make(encoded)) checkUrl(*beacon);
 
-  const auto image = net::Url::make(text);
-  if (image) checkUrl(*image);
+  if (const auto image = net::Url::make(text)) checkUrl(*image);
 
+  // A click: http and https normalised and escaped, other schemes as written
+  // when they hold no space or control character, nothing otherwise.
   auto recorder = std::make_shared<Recorder>();
   ui::Application::setURLHandler(recorder);
   const bool opened = OpenAd::openAd(std::string(text));
   ui::Application::resetURLHandler();
-  OVIX_FUZZ_CHECK(opened == image.has_value());
-  if (opened) {
+  OVIX_FUZZ_CHECK(opened == !recorder->asked.empty());
+  OVIX_FUZZ_CHECK(recorder->opened == recorder->asked);
+  const bool web =
+      hasScheme(text) && (startsWithNoCase(text, "http:") || startsWithNoCase(text, "https:"));
+  if (web) {
+    const auto normalised = net::Url::makeEncoded(text);
+    OVIX_FUZZ_CHECK(opened == normalised.has_value());
+    if (normalised) {
+      OVIX_FUZZ_CHECK(recorder->asked == std::vector<std::string>{normalised->string()});
+      OVIX_FUZZ_CHECK(startsWithNoCase(normalised->string(), "http://") ||
+                      startsWithNoCase(normalised->string(), "https://"));
+      checkEscaped(normalised->string());
+    }
+  } else if (opened) {
+    OVIX_FUZZ_CHECK(hasScheme(text));
     OVIX_FUZZ_CHECK(recorder->asked == std::vector<std::string>{std::string(text)});
-    OVIX_FUZZ_CHECK(recorder->opened == recorder->asked);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      OVIX_FUZZ_CHECK(byte > ' ' && byte != 0x7f);
+      const bool c1 = byte == 0xc2 && i + 1 < text.size() &&
+                      static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                      static_cast<unsigned char>(text[i + 1]) <= 0x9f;
+      OVIX_FUZZ_CHECK(!c1);
+    }
   } else {
-    OVIX_FUZZ_CHECK(recorder->opened.empty());
+    // Printable ASCII after a scheme always reaches a host's handler.
+    OVIX_FUZZ_CHECK(!hasScheme(text) || std::any_of(text.begin(), text.end(), [](char c) {
+      return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f;
+    }));
   }
   return 0;
 }

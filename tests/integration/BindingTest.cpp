@@ -21,7 +21,7 @@ class RecordingHandler : public ui::URLHandler {
  public:
   bool canOpenURL(const std::string& url) override {
     asked.push_back(url);
-    return url.rfind("https://", 0) == 0;
+    return url.rfind("app:", 0) != 0;
   }
   bool openURL(const std::string& url) override {
     opened.push_back(url);
@@ -263,6 +263,37 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   view->addSubview(secondButton);
   EXPECT_TRUE(manager().openAd(view));
   EXPECT_EQ(handler_->opened.back(), "https://click.example/landing") << "the first one wins";
+
+  // Web URLs go normalised and escaped, other schemes as written or not at all.
+  struct Case {
+    std::string click;
+    const char* handed;  // null: the application is not asked
+  };
+  const Case cases[] = {
+      {"HTTPS://Click.Example/a b\"`$(id);|'?q=1 2#\xC2\x85",
+       "https://Click.Example/a%20b%22%60%24(id)%3B%7C%27?q=1%202#%C2%85"},
+      {"https://\xC3\xA9xample.test/\x01", "https://%C3%A9xample.test/%01"},
+      {"myapp://item/42?x=%41&y=$(id)", "myapp://item/42?x=%41&y=$(id)"},
+      {"UTUUUUUUUUUUvp:/%377", "UTUUUUUUUUUUvp:/%377"},
+      {"myapp://item/4 2", nullptr},
+      {"myapp://item/\xC2\x85/42", nullptr},
+      {"myapp://item/\x85/42", nullptr},
+      {"https://%377/", nullptr},
+      {"https:x", nullptr},
+      {"//click.example/", nullptr},
+  };
+  for (const auto& [click, handed] : cases) {
+    setClickUrl(*firstButton, click);
+    handler_->asked.clear();
+    handler_->opened.clear();
+    EXPECT_EQ(manager().openAd(view), handed != nullptr) << click;
+    const auto expected = handed ? std::vector<std::string>{handed} : std::vector<std::string>{};
+    EXPECT_EQ(handler_->asked, expected) << click;
+    EXPECT_EQ(handler_->opened, expected) << click;
+  }
+  ui::Application::resetURLHandler();
+  setClickUrl(*firstButton, "myapp://item/42");
+  EXPECT_FALSE(manager().openAd(view)) << "the desktop opener takes http and https only";
 }
 
 TEST_F(BindingTest, ListenerLivesWithItsCellAndNeverOutlivesIt) {

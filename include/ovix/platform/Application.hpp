@@ -26,6 +26,13 @@ class OVIX_EXPORT URLHandler {
 // background. Other schemes, and URLs holding spaces or control characters,
 // are declined: canOpenURL and openURL return false. openURL returning true
 // means the opener started, not that a page appeared.
+//
+// The SDK hands on an ad's click URL only in a form no opener or script can
+// misread: http and https normalised, with spaces, control characters,
+// non-ASCII bytes and shell characters (quotes, "$", ";", "|"...)
+// percent-encoded; other schemes, such as the host's deep links, as the ad
+// server wrote them, for an installed handler to judge, and never when they
+// hold a space or a control character.
 class OVIX_EXPORT Application {
  public:
   Application() = delete;

@@ -65,6 +65,44 @@ std::optional<Parsed> parseStably(const std::string& text, unsigned int flags) {
   return first;
 }
 
+// Bytes that stay as they are in a URL handed to another program: printable
+// ASCII, less what a shell or a careless opener could act on.
+bool keptAsIs(unsigned char c) {
+  if (c <= ' ' || c >= 0x7f) return false;
+  switch (c) {
+    case '"':
+    case '\'':
+    case '`':
+    case '$':
+    case ';':
+    case '|':
+    case '<':
+    case '>':
+    case '\\':
+    case '^':
+    case '{':
+    case '}':
+      return false;
+    default:
+      return true;
+  }
+}
+
+std::string escaped(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (keptAsIs(byte)) {
+      out.push_back(c);
+    } else {
+      out += {'%', kHex[byte >> 4], kHex[byte & 0xf]};
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 Url::Url(std::string text, std::string scheme, std::string host)
@@ -72,6 +110,16 @@ Url::Url(std::string text, std::string scheme, std::string host)
 
 std::optional<Url> Url::make(std::string_view text) {
   auto parsed = parseStably(std::string(text), 0);
+  if (!parsed) return std::nullopt;
+  return Url(std::move(parsed->text), std::move(parsed->scheme), std::move(parsed->host));
+}
+
+std::optional<Url> Url::makeEncoded(std::string_view text) {
+  // libcurl's own encoding leaves quotes, "$" and the like alone, turns a
+  // space in the query into "+" and refuses control characters, so the text
+  // is escaped first. The host, which libcurl decodes, comes out escaped
+  // through CURLU_URLENCODE.
+  auto parsed = parseStably(escaped(text), CURLU_URLENCODE);
   if (!parsed) return std::nullopt;
   return Url(std::move(parsed->text), std::move(parsed->scheme), std::move(parsed->host));
 }

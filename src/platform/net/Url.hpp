@@ -19,6 +19,13 @@ class Url {
   // transfers, and must find what was checked. Any thread.
   static std::optional<Url> make(std::string_view text);
 
+  // The same URL for handing to another program, such as a desktop opener:
+  // spaces, control characters, non-ASCII bytes and the characters a shell
+  // reads (" ' ` $ ; | < > \ ^ { }) are percent-encoded, the host too, and
+  // the text reads back as itself. Returns no URL for what make would refuse
+  // once so encoded. Any thread.
+  static std::optional<Url> makeEncoded(std::string_view text);
+
   // The normalised text of the URL.
   const std::string& string() const { return text_; }
   const std::string& scheme() const { return scheme_; }
