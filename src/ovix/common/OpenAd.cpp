@@ -1,9 +1,8 @@
 #include "common/OpenAd.hpp"
 
-#include <utf8proc.h>
-
 #include <string_view>
 
+#include "ControlEscaping.hpp"
 #include "common/Log.hpp"
 #include "net/Url.hpp"
 #include "ovix/platform/Application.hpp"
@@ -27,24 +26,6 @@ std::string schemeOf(std::string_view text) {
   return scheme;
 }
 
-// Whether `text` holds a space or a control character: C0, DEL, or C1 as
-// UTF-8 (U+0080 to U+009F) or as a byte outside any UTF-8 sequence.
-bool holdsSpaceOrControl(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
-  const auto size = static_cast<utf8proc_ssize_t>(text.size());
-  for (utf8proc_ssize_t at = 0; at < size;) {
-    utf8proc_int32_t c = 0;
-    utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
-    if (length <= 0) {
-      c = bytes[at];
-      length = 1;
-    }
-    if (c <= ' ' || (c >= 0x7f && c <= 0x9f)) return true;
-    at += length;
-  }
-  return false;
-}
-
 // What the application is handed for `url`; none when it must not be asked.
 std::optional<std::string> clickTarget(const std::string& url) {
   const std::string scheme = schemeOf(url);
@@ -58,7 +39,7 @@ std::optional<std::string> clickTarget(const std::string& url) {
   }
   // libcurl's normaliser would rewrite some deep links ("x:/%377" becomes
   // "x://77/"), so they go as written, or not at all.
-  if (holdsSpaceOrControl(url)) return std::nullopt;
+  if (url.find(' ') != std::string::npos || text::holdsControls(url)) return std::nullopt;
   return url;
 }
 

@@ -1,6 +1,7 @@
 #include "ControlEscaping.hpp"
 
 #include <cstddef>
+#include <optional>
 
 namespace ovix::text {
 namespace {
@@ -34,6 +35,34 @@ std::size_t sequenceLength(std::string_view text, std::size_t at) {
   return 0;
 }
 
+// A control character of a text: where it starts, its length in bytes and
+// its code point (a lone byte counts as the C1 control of its value).
+struct Control {
+  std::size_t at;
+  std::size_t length;
+  unsigned char codePoint;
+};
+
+// The first control character at or after `from`: C0, DEL, C1 in UTF-8, or a
+// byte 0x80 to 0x9F outside valid UTF-8, which an 8-bit terminal takes for C1.
+std::optional<Control> nextControl(std::string_view text, std::size_t from) {
+  std::size_t at = from;
+  while (at < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 || byte == 0x7F) return Control{at, 1, byte};
+    if (byte < 0x80) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = sequenceLength(text, at);
+    const unsigned char second = length == 2 ? static_cast<unsigned char>(text[at + 1]) : 0;
+    if (byte == 0xC2 && second != 0 && second <= 0x9F) return Control{at, 2, second};
+    if (length == 0 && byte <= 0x9F) return Control{at, 1, byte};
+    at += length == 0 ? 1 : length;  // valid UTF-8, or a byte no terminal acts on
+  }
+  return std::nullopt;
+}
+
 void appendEscape(std::string& out, unsigned char codePoint) {
   constexpr char kHex[] = "0123456789abcdef";
   const char escape[] = {'\\', 'u', '0', '0', kHex[codePoint >> 4], kHex[codePoint & 0xF]};
@@ -44,33 +73,18 @@ void appendEscape(std::string& out, unsigned char codePoint) {
 
 void appendEscapingControls(std::string& out, std::string_view text) {
   std::size_t pending = 0;  // where the text not yet appended starts
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if ((byte >= 0x20 && byte < 0x7F) || byte == '\n' || byte == '\t') {
-      ++at;
-      continue;
-    }
-    unsigned char control = byte;
-    std::size_t length = 1;
-    if (byte >= 0x80) {
-      length = sequenceLength(text, at);
-      const auto second = length == 2 ? static_cast<unsigned char>(text[at + 1]) : 0;
-      if (byte == 0xC2 && second != 0 && second <= 0x9F) {
-        control = second;  // a C1 control in UTF-8
-      } else if (length == 0 && byte <= 0x9F) {
-        length = 1;  // a lone byte an 8-bit terminal takes for a C1 control
-      } else {
-        at += length == 0 ? 1 : length;  // valid UTF-8, or a byte no terminal acts on
-        continue;
-      }
-    }
-    out.append(text, pending, at - pending);
-    appendEscape(out, control);
-    at += length;
-    pending = at;
+  for (auto control = nextControl(text, 0); control;
+       control = nextControl(text, control->at + control->length)) {
+    if (control->codePoint == '\n' || control->codePoint == '\t') continue;
+    out.append(text, pending, control->at - pending);
+    appendEscape(out, control->codePoint);
+    pending = control->at + control->length;
   }
   out.append(text, pending, text.size() - pending);
+}
+
+bool holdsControls(std::string_view text) {
+  return nextControl(text, 0).has_value();
 }
 
 std::string escapeControls(std::string_view text) {

@@ -13,6 +13,10 @@ namespace ovix::text {
 // valid UTF-8 beyond C1 included, is appended unchanged.
 void appendEscapingControls(std::string& out, std::string_view text);
 
+// Whether `text` holds a control character of those, line feed and tab
+// included.
+bool holdsControls(std::string_view text);
+
 // `text` escaped as appendEscapingControls does.
 std::string escapeControls(std::string_view text);
 
