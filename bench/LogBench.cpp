@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "common/Log.hpp"
+#include "ovix/common/Log.hpp"
 #include "support/Summary.hpp"
 
 namespace ovix::bench {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/platform/TableViewCell.hpp"

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "support/Inventory.hpp"
 #include "support/Summary.hpp"
 

@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 
-#include "OvixJsonParser.hpp"
-#include "json/Json.hpp"
-#include "model/OvixAds.hpp"
+#include "ovix/OvixJsonParser.hpp"
+#include "platform/json/Json.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "support/AdJson.hpp"
 #include "support/Summary.hpp"
 

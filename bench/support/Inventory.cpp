@@ -3,8 +3,8 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "OvixJsonParser.hpp"
-#include "json/Json.hpp"
+#include "ovix/OvixJsonParser.hpp"
+#include "platform/json/Json.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/platform/Dispatch.hpp"
 

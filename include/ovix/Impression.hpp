@@ -10,10 +10,6 @@
 
 namespace ovix {
 
-namespace dispatch {
-class PendingWork;
-}
-
 // Sends one ad's impression beacons: a GET per usable URL of impUrl and then
 // viewableImpUrl, each on a session of its own, never retried; at most the
 // first 10 usable URLs of each list, the rest logged as dropped. Answers and
@@ -43,7 +39,6 @@ class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
   bool imp(const OvixAdInfo::Fields& ad, const std::function<void()>& callback);
   void update() {}
 
-  std::unique_ptr<dispatch::PendingWork> pending_;
 };
 
 }  // namespace ovix

@@ -1,10 +1,11 @@
-#include "DecodeBudget.hpp"
+#include "ovix/DecodeBudget.hpp"
 
 #include <algorithm>
 #include <vector>
 
 #include "Limits.hpp"
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/dispatch/PendingWork.hpp"
 
 namespace ovix {
 
@@ -19,7 +20,8 @@ void DecodeBudget::run(std::size_t bytes, Work work) {
   {
     std::lock_guard lock(mutex_);
     if (!waiting_.empty() || used_ + bytes > capacity_) {
-      waiting_.push_back(Waiting{bytes, std::move(work)});
+      // Pending work while it waits, as if posted.
+      waiting_.push_back(Waiting{bytes, dispatch::counted(std::move(work))});
       return;
     }
     used_ += bytes;

@@ -3,11 +3,10 @@
 #include <map>
 
 #include "Limits.hpp"
-#include "common/Log.hpp"
-#include "common/PercentEncoding.hpp"
-#include "dispatch/PendingWork.hpp"
-#include "model/OvixAds.hpp"
-#include "net/Session.hpp"
+#include "ovix/common/Log.hpp"
+#include "ovix/common/PercentEncoding.hpp"
+#include "ovix/model/OvixAds.hpp"
+#include "platform/net/Fetch.hpp"
 #include "ovix/OvixManager.hpp"
 
 namespace ovix {
@@ -31,28 +30,23 @@ void send(net::Url url, const std::string& userAgent, const std::function<void()
     ULogPrints(std::map<std::string, std::string>(request.headers.begin(), request.headers.end()));
   }
   ULog("imp(by:callback:)", "dataTaskWithRequest");
-  auto session = net::Session::make(configuration);
-  auto task = session->dataTask(
-      std::move(request),
-      [session, callback](std::optional<std::string>, std::optional<HttpResponse> response,
-                          std::optional<Error> error) {
-        ULogPrints(response);
-        if (!error) {
-          ULog("imp(by:callback:)", "Impression request completion.");
-        } else {
-          session->invalidateAndCancel();
-          ULog("imp(by:callback:)", "Impression request error.");
-          ULogPrints(*error);
-        }
-        callback();
-      });
-  task->resume();
-  session->finishTasksAndInvalidate();
+  net::fetch(std::move(request), configuration,
+             [callback](std::optional<std::string>, std::optional<HttpResponse> response,
+                        std::optional<Error> error) {
+               ULogPrints(response);
+               if (!error) {
+                 ULog("imp(by:callback:)", "Impression request completion.");
+               } else {
+                 ULog("imp(by:callback:)", "Impression request error.");
+                 ULogPrints(*error);
+               }
+               callback();
+             });
 }
 
 }  // namespace
 
-Impression::Impression() : pending_(std::make_unique<dispatch::PendingWork>()) {}
+Impression::Impression() = default;
 
 Impression::~Impression() {
   ULog("deinit", "deinit");

@@ -2,11 +2,11 @@
 
 #include <mutex>
 
-#include "OvixImageLoader.hpp"
-#include "common/CellBinding.hpp"
-#include "common/Characters.hpp"
-#include "common/Log.hpp"
-#include "common/OpenAd.hpp"
+#include "ovix/OvixImageLoader.hpp"
+#include "ovix/common/CellBinding.hpp"
+#include "ovix/common/Characters.hpp"
+#include "ovix/common/Log.hpp"
+#include "ovix/common/OpenAd.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/platform/Color.hpp"

@@ -1,13 +1,13 @@
-#include "OvixClient.hpp"
+#include "ovix/OvixClient.hpp"
 
 #include <simdjson.h>
 
-#include "OvixJsonParser.hpp"
-#include "RequestBody.hpp"
-#include "common/Log.hpp"
-#include "console/Console.hpp"
-#include "model/OvixAds.hpp"
-#include "net/Session.hpp"
+#include "ovix/OvixJsonParser.hpp"
+#include "ovix/RequestBody.hpp"
+#include "ovix/common/Log.hpp"
+#include "platform/console/Console.hpp"
+#include "ovix/model/OvixAds.hpp"
+#include "platform/net/Fetch.hpp"
 #include "ovix/platform/Dispatch.hpp"
 
 namespace ovix {
@@ -61,22 +61,18 @@ void OvixClient::request(const OvixRequest& model, Callback callback) {
   configuration.timeoutIntervalForRequest = model.timeout();
   configuration.maximumBodySize = kMaximumAnswerSize;
   ULog("_request(by:callback:)", "dataTaskWithRequest");
-  auto session = net::Session::make(configuration);
-  // The handler holds the session and the callback (and so this client)
-  // until the session has delivered the outcome.
-  auto task = session->dataTask(std::move(*urlRequest), [session, callback = std::move(callback)](
-                                                            std::optional<std::string> data,
-                                                            std::optional<HttpResponse> response,
-                                                            std::optional<Error> error) {
+  // The reply holds the callback, and so this client, until the outcome.
+  net::fetch(std::move(*urlRequest), configuration, [callback = std::move(callback)](
+                                                        std::optional<std::string> data,
+                                                        std::optional<HttpResponse> response,
+                                                        std::optional<Error> error) {
     ULogPrints(response);
     if (error) {
-      session->invalidateAndCancel();
       ULog("_request(by:callback:)", "Error at the time of the ad request.");
       callback(std::nullopt, std::move(error));
       return;
     }
     if (!data) {
-      session->invalidateAndCancel();
       callback(std::nullopt, std::nullopt);
       return;
     }
@@ -89,17 +85,15 @@ void OvixClient::request(const OvixRequest& model, Callback callback) {
     }
     callback(std::move(decoded.value()), std::nullopt);
   });
-  task->resume();
-  session->finishTasksAndInvalidate();
   ULog("_request(by:callback:)", "END");
 }
 
-std::optional<net::Request> OvixClient::makeURLRequest(const std::string& url,
-                                                       const OvixRequest& model) {
+Result<net::Request> OvixClient::makeURLRequest(const std::string& url,
+                                                const OvixRequest& model) {
   auto address = net::Url::make(url);
-  if (!address) return std::nullopt;
+  if (!address) return address.error();
   auto body = makePostData(model);
-  if (!body) return std::nullopt;
+  if (!body) return body.error();
   ULog("makeURLRequest(_:model:)", "TEST");
   ULogPrints(utf8Text(*body));
 
@@ -116,7 +110,7 @@ std::optional<net::Request> OvixClient::makeURLRequest(const std::string& url,
   return request;
 }
 
-std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
+Result<std::string> OvixClient::makePostData(const OvixRequest& model) {
   ULog("makePostData(from:)", "START");
   auto written = makePostBody(model, manager_.bundleIdentifier(), manager_.version());
   if (!written) {
@@ -127,10 +121,10 @@ std::optional<std::string> OvixClient::makePostData(const OvixRequest& model) {
       releaseOnMainThread(std::move(delegate));
     }
     ULog("makePostData(from:)", "END");
-    return std::nullopt;
+    return written.error();
   }
   ULog("makePostData(from:)", "END");
-  return std::move(written.value());
+  return written;
 }
 
 void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> error) {

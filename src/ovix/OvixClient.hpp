@@ -6,9 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "dispatch/PendingWork.hpp"
-#include "json/Json.hpp"
-#include "net/Request.hpp"
+#include "platform/json/Json.hpp"
+#include "platform/net/Request.hpp"
 #include "ovix/OvixInfeed.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/OvixRequest.hpp"
@@ -35,14 +34,15 @@ class OvixClient : public std::enable_shared_from_this<OvixClient> {
 
  private:
   void request(const OvixRequest& request, Callback callback);
-  std::optional<net::Request> makeURLRequest(const std::string& url, const OvixRequest& model);
-  std::optional<std::string> makePostData(const OvixRequest& model);
+  // The request, or why it was not made (reported to the delegate when the
+  // body could not be written).
+  Result<net::Request> makeURLRequest(const std::string& url, const OvixRequest& model);
+  Result<std::string> makePostData(const OvixRequest& model);
   void update(std::optional<json::Value> answer, std::optional<Error> error);
   void failed(const std::string& message, const std::optional<Error>& error);
 
   OvixManager& manager_;
   std::weak_ptr<OvixInfeed> ovixInfeed_;
-  dispatch::PendingWork pending_;
 };
 
 }  // namespace ovix

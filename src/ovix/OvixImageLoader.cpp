@@ -1,14 +1,15 @@
-#include "OvixImageLoader.hpp"
+#include "ovix/OvixImageLoader.hpp"
 
 #include <atomic>
 #include <cmath>
 
-#include "DecodeBudget.hpp"
+#include "ovix/DecodeBudget.hpp"
 #include "Limits.hpp"
-#include "common/Log.hpp"
-#include "dispatch/MainThreadBound.hpp"
-#include "dispatch/PendingWork.hpp"
-#include "net/Session.hpp"
+#include "ovix/common/Log.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/Reply.hpp"
+#include "platform/net/Fetch.hpp"
+#include "platform/net/Url.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/platform/Dispatch.hpp"
 #include "ovix/platform/ImageDecoding.hpp"
@@ -33,32 +34,22 @@ std::shared_ptr<Ticket> replaceTicket(ui::ImageView& view, std::shared_ptr<Ticke
   return ticket;
 }
 
-// The caller's callback, which may hold views: released on the main thread,
-// and counted as pending work until then.
+// The caller's callback, run and destroyed on the main queue, since it may
+// hold views; for a load into a view, that load's ticket.
 struct Delivery {
-  Delivery(OvixImageLoader::Callback callback, std::shared_ptr<Ticket> ticket)
-      : callback(std::move(callback)), ticket(std::move(ticket)) {}
-  bool wanted() const { return !ticket || ticket->live.load(std::memory_order_relaxed); }
-
-  OvixImageLoader::Callback callback;
+  dispatch::Reply<std::shared_ptr<const gfx::Image>> reply;
   std::shared_ptr<Ticket> ticket;  // null for loads not into a view
-  dispatch::PendingWork pending;
+  bool wanted() const { return !ticket || ticket->live.load(std::memory_order_relaxed); }
 };
 
-void deliver(const std::shared_ptr<Delivery>& delivery, std::shared_ptr<const gfx::Image> image) {
-  dispatch::mainQueue().async([delivery, image = std::move(image)] {
-    if (!delivery->wanted()) {
-      ULog("loadImage(to:url:isCustomCell:)", "The image of an earlier binding was dropped.");
-      return;
-    }
-    delivery->callback(image);
-  });
+void deliver(const Delivery& delivery, std::shared_ptr<const gfx::Image> image) {
+  delivery.reply(std::move(image));
 }
 
 // Decodes downloaded `data` for `rect` and delivers the image to show, within
 // the decode budget. An image too large to take is a failed download.
 void decodeAndDeliver(std::string data, bool isCustomCell, Rect rect,
-                      const std::shared_ptr<Delivery>& delivery) {
+                      const Delivery& delivery) {
   if (rect.isZero() && !isCustomCell) return deliver(delivery, nullptr);
   gfx::DecodeHint hint;
   if (!rect.isZero()) {
@@ -78,15 +69,14 @@ void decodeAndDeliver(std::string data, bool isCustomCell, Rect rect,
   if (!rect.isZero()) bytes += std::size_t(std::max(hint.width, 0)) * std::max(hint.height, 0) * 4;
   DecodeBudget::shared().run(bytes, [data = std::move(data), hint, limit = *size, rect, delivery] {
     // A binding replaced while this waited for room needs no decode.
-    if (!delivery->wanted()) return deliver(delivery, nullptr);
+    if (!delivery.wanted()) return deliver(delivery, nullptr);
     auto image = gfx::decodeImage(data.data(), data.size(), hint, {limit.width, limit.height});
     if (image && !rect.isZero()) image = gfx::redraw(*image, rect.size);
     deliver(delivery, std::move(image));
   });
 }
 
-void start(const std::string& url, bool isCustomCell, Rect rect,
-           std::shared_ptr<Delivery> delivery) {
+void start(const std::string& url, bool isCustomCell, Rect rect, Delivery delivery) {
   ULog(kFunction, "START");
   dispatch::globalQueue().async([url, isCustomCell, rect, delivery = std::move(delivery)] {
     auto address = net::Url::make(url);
@@ -98,31 +88,40 @@ void start(const std::string& url, bool isCustomCell, Rect rect,
     configuration.timeoutIntervalForRequest = limits::kImageTimeout;
     configuration.timeoutIntervalForResource = limits::kImageTimeout;
     configuration.maximumBodySize = limits::kMaximumImageBytes;
-    auto session = net::Session::make(configuration);
-    auto task = session->dataTask(
-        net::Request(std::move(*address)),
-        [isCustomCell, rect, delivery](std::optional<std::string> data,
-                                       std::optional<HttpResponse> response,
-                                       std::optional<Error> error) {
-          const bool ok = !error && data && response && response->statusCode() >= 200 &&
-                          response->statusCode() < 300;
-          if (!ok) {
-            ULog(kFunction, "Failure to load the ad image.");
-            return;
-          }
-          decodeAndDeliver(std::move(*data), isCustomCell, rect, delivery);
-        });
-    task->resume();
-    session->finishTasksAndInvalidate();
+    net::fetch(net::Request(std::move(address.value())), configuration,
+               [isCustomCell, rect, delivery](std::optional<std::string> data,
+                                              std::optional<HttpResponse> response,
+                                              std::optional<Error> error) {
+                 const bool ok = !error && data && response && response->statusCode() >= 200 &&
+                                 response->statusCode() < 300;
+                 if (!ok) {
+                   ULog(kFunction, "Failure to load the ad image.");
+                   return;
+                 }
+                 decodeAndDeliver(std::move(*data), isCustomCell, rect, delivery);
+               });
   });
+}
+
+// The callback, checking the ticket: a delivery no longer wanted is dropped.
+dispatch::Reply<std::shared_ptr<const gfx::Image>> replyTo(OvixImageLoader::Callback callback,
+                                                           std::shared_ptr<Ticket> ticket) {
+  return dispatch::Reply<std::shared_ptr<const gfx::Image>>(
+      [callback = std::move(callback), ticket](std::shared_ptr<const gfx::Image> image) {
+        if (ticket && !ticket->live.load(std::memory_order_relaxed)) {
+          ULog("loadImage(to:url:isCustomCell:)", "The image of an earlier binding was dropped.");
+          return;
+        }
+        callback(std::move(image));
+      },
+      dispatch::mainQueueHandle());
 }
 
 }  // namespace
 
 void OvixImageLoader::loadImage(const std::string& url, bool isCustomCell, Rect rect,
                                 Callback callback) {
-  start(url, isCustomCell, rect,
-        dispatch::makeMainThreadBound<Delivery>(std::move(callback), nullptr));
+  start(url, isCustomCell, rect, Delivery{replyTo(std::move(callback), nullptr), nullptr});
 }
 
 void OvixImageLoader::loadImage(const std::string& url, bool isCustomCell, Callback callback) {
@@ -138,8 +137,7 @@ void OvixImageLoader::loadImage(std::shared_ptr<ui::ImageView> imageView, const 
     imageView->setContentMode(ui::ContentMode::scaleAspectFill);
     imageView->setImage(std::move(image));
   };
-  start(url, isCustomCell, rect,
-        dispatch::makeMainThreadBound<Delivery>(std::move(put), std::move(ticket)));
+  start(url, isCustomCell, rect, Delivery{replyTo(std::move(put), ticket), ticket});
 }
 
 void OvixImageLoader::loadImage(std::shared_ptr<ui::ImageView> imageView, const std::string& url,

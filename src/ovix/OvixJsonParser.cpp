@@ -1,10 +1,10 @@
-#include "OvixJsonParser.hpp"
+#include "ovix/OvixJsonParser.hpp"
 
 #include <algorithm>
 
 #include "Limits.hpp"
-#include "common/Log.hpp"
-#include "identity/Uuid.hpp"
+#include "ovix/common/Log.hpp"
+#include "platform/identity/Uuid.hpp"
 
 namespace ovix {
 namespace {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "json/Json.hpp"
+#include "platform/json/Json.hpp"
 #include "ovix/OvixAdInfo.hpp"
 
 namespace ovix {

@@ -1,8 +1,8 @@
 #include "ovix/OvixManager.hpp"
 
-#include "OvixClient.hpp"
-#include "common/Log.hpp"
-#include "model/OvixAds.hpp"
+#include "ovix/OvixClient.hpp"
+#include "ovix/common/Log.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/platform/Device.hpp"
 #include "ovix/platform/UserAgent.hpp"
 

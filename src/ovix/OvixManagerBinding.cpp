@@ -1,9 +1,9 @@
 // The manager's cell bindings, their undoing and the click-through.
 #include <typeinfo>
 
-#include "OvixImageLoader.hpp"
-#include "common/CellBinding.hpp"
-#include "common/OpenAd.hpp"
+#include "ovix/OvixImageLoader.hpp"
+#include "ovix/common/CellBinding.hpp"
+#include "ovix/common/OpenAd.hpp"
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"

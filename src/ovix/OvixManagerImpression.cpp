@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Impression.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"

@@ -1,6 +1,6 @@
-#include "RequestBody.hpp"
+#include "ovix/RequestBody.hpp"
 
-#include "json/Writer.hpp"
+#include "platform/json/Writer.hpp"
 
 namespace ovix {
 

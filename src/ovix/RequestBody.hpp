@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "error/Result.hpp"
+#include "platform/error/Result.hpp"
 #include "ovix/OvixRequest.hpp"
 
 // The JSON body an ad load posts, built from the host's request and the

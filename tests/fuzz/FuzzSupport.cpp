@@ -1,4 +1,4 @@
-#include "FuzzSupport.hpp"
+#include "fuzz/FuzzSupport.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

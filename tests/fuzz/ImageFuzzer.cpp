@@ -3,7 +3,7 @@
 // without a size hint and under limits, and redrawn to other sizes.
 #include <cmath>
 
-#include "FuzzSupport.hpp"
+#include "fuzz/FuzzSupport.hpp"
 #include "ovix/platform/ImageDecoding.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "FuzzSupport.hpp"
+#include "fuzz/FuzzSupport.hpp"
 #include "encoders/ImageEncoders.hpp"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cmath>
 
-#include "FuzzSupport.hpp"
-#include "RequestBody.hpp"
-#include "net/DevelopmentSettings.hpp"
-#include "net/Transfer.hpp"
-#include "net/URLError.hpp"
+#include "fuzz/FuzzSupport.hpp"
+#include "ovix/RequestBody.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
+#include "platform/net/Transfer.hpp"
+#include "platform/net/URLError.hpp"
 
 namespace ovix::fuzz {
 namespace {

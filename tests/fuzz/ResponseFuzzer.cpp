@@ -4,10 +4,10 @@
 #include <set>
 #include <string_view>
 
-#include "FuzzSupport.hpp"
-#include "OvixJsonParser.hpp"
-#include "json/Json.hpp"
-#include "model/OvixAds.hpp"
+#include "fuzz/FuzzSupport.hpp"
+#include "ovix/OvixJsonParser.hpp"
+#include "platform/json/Json.hpp"
+#include "ovix/model/OvixAds.hpp"
 
 namespace ovix::fuzz {
 

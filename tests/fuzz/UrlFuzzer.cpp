@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "FuzzSupport.hpp"
-#include "common/OpenAd.hpp"
-#include "common/PercentEncoding.hpp"
-#include "net/Url.hpp"
+#include "fuzz/FuzzSupport.hpp"
+#include "ovix/common/OpenAd.hpp"
+#include "ovix/common/PercentEncoding.hpp"
+#include "platform/net/Url.hpp"
 #include "ovix/platform/Application.hpp"
 
 namespace ovix::fuzz {
@@ -70,7 +70,7 @@ void checkUrl(const net::Url& url) {
     OVIX_FUZZ_CHECK(static_cast<unsigned char>(c) > ' ' && c != 0x7f);
   }
   const auto again = net::Url::make(url.string());
-  OVIX_FUZZ_CHECK(again.has_value());
+  OVIX_FUZZ_CHECK(static_cast<bool>(again));
   OVIX_FUZZ_CHECK(again->string() == url.string());
   OVIX_FUZZ_CHECK(again->host() == url.host() && again->scheme() == url.scheme());
 }
@@ -83,7 +83,7 @@ void checkEscaped(const std::string& text) {
     OVIX_FUZZ_CHECK(std::string_view("\"'`$;|<>\\^{}").find(c) == std::string_view::npos);
   }
   const auto again = net::Url::makeEncoded(text);
-  OVIX_FUZZ_CHECK(again.has_value() && again->string() == text);
+  OVIX_FUZZ_CHECK(again && again->string() == text);
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -131,7 +131,7 @@ int fuzzUrl(const std::uint8_t* data, std::size_t size) {
       hasScheme(text) && (startsWithNoCase(text, "http:") || startsWithNoCase(text, "https:"));
   if (web) {
     const auto normalised = net::Url::makeEncoded(text);
-    OVIX_FUZZ_CHECK(opened == normalised.has_value());
+    OVIX_FUZZ_CHECK(opened == static_cast<bool>(normalised));
     if (normalised) {
       OVIX_FUZZ_CHECK(recorder->asked == std::vector<std::string>{normalised->string()});
       OVIX_FUZZ_CHECK(startsWithNoCase(normalised->string(), "http://") ||

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "net/NetworkThread.hpp"
+#include "platform/net/NetworkThread.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/FaultServer.hpp"

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "common/PercentEncoding.hpp"
-#include "model/OvixAds.hpp"
+#include "ovix/common/PercentEncoding.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Impression.hpp"
 #include "ovix/Ovix.hpp"
 #include "ovix/ViewTags.hpp"

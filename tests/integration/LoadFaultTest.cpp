@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/FaultServer.hpp"

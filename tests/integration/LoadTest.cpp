@@ -5,7 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/RecordingDelegate.hpp"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "encoders/ImageEncoders.hpp"
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/ViewTags.hpp"
@@ -99,10 +99,14 @@ class ReuseTest : public ::testing::Test {
   }
 
   // Runs the main queue until the server holds `held` requests and nothing
-  // else is in flight: each held image counts its transfer and its delivery.
+  // else is in flight.
   bool settleWithHeld(std::size_t held) {
-    return server_.waitForHeld(held, 10s) &&
-           dispatch::runMainQueueUntil([&] { return dispatch::pendingWork() == 2 * held; }, 10s);
+    return server_.waitForHeld(held, 10s) && dispatch::runMainQueueUntil(
+                                                 [&] {
+                                                   return net::pendingTransfers() == held &&
+                                                          dispatch::pendingWork() == held;
+                                                 },
+                                                 10s);
   }
 
   TlsServer server_;

@@ -4,7 +4,7 @@
 // A host's own manager may go while its work is in flight.
 #include <gtest/gtest.h>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/BackgroundProcess.hpp"
 #include "support/RecordingDelegate.hpp"

@@ -17,7 +17,7 @@
 #include <set>
 
 #include "encoders/ImageEncoders.hpp"
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/RecordingDelegate.hpp"

@@ -1,5 +1,5 @@
 // The memory budget of image decodes in flight.
-#include "DecodeBudget.hpp"
+#include "ovix/DecodeBudget.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "FuzzSupport.hpp"
+#include "fuzz/FuzzSupport.hpp"
 #include "ovix/Logging.hpp"
 #include "support/CaptureStdout.hpp"
 

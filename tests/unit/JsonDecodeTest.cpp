@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "json/Json.hpp"
-#include "json/SpareDocument.hpp"
+#include "platform/json/Json.hpp"
+#include "platform/json/SpareDocument.hpp"
 
 namespace ovix {
 namespace {

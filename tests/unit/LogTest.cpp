@@ -1,4 +1,4 @@
-#include "common/Log.hpp"
+#include "ovix/common/Log.hpp"
 
 #include <gtest/gtest.h>
 

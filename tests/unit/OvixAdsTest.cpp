@@ -1,4 +1,4 @@
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "OvixJsonParser.hpp"
+#include "ovix/OvixJsonParser.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "model/OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/Logging.hpp"
 #include "ovix/platform/Device.hpp"
 

@@ -1,4 +1,4 @@
-#include "identity/Uuid.hpp"
+#include "platform/identity/Uuid.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Characters.hpp"
+#include "ovix/common/Characters.hpp"
 #include "ovix/OvixClickListener.hpp"
 
 namespace ovix {

@@ -52,7 +52,7 @@ Result<AdSelection> selectAds(const Inventory& inventory, std::string_view body)
                         {}};
   for (const auto& [slot, entry] : infeeds->items()) {
     const auto count = countOf(slot, entry);
-    if (!count) return Failure{count.error()};
+    if (!count) return Failure{count.error().message};
     const auto* ads = inventory.slot(slot);
     if (!ads) {
       selection.answer["errors"][slot] = "unknown infeed id";

@@ -72,7 +72,7 @@ Result<Inventory> Inventory::parse(std::string_view json) {
     auto& into = inventory.slots_[slot];
     for (std::size_t i = 0; i < ads.size(); ++i) {
       auto ad = readAd(slot, i, std::move(ads[i]));
-      if (!ad) return Failure{ad.error()};
+      if (!ad) return Failure{ad.error().message};
       if (!ids.insert(ad.value().id).second) {
         return Failure{"ad id \"" + ad.value().id + "\" is used twice"};
       }
@@ -88,7 +88,7 @@ Result<Inventory> Inventory::load(const std::filesystem::path& file) {
   std::ostringstream text;
   text << in.rdbuf();
   auto inventory = parse(text.str());
-  if (!inventory) return Failure{file.string() + ": " + inventory.error()};
+  if (!inventory) return Failure{file.string() + ": " + inventory.error().message};
   return inventory;
 }
 

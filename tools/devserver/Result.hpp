@@ -2,7 +2,8 @@
 
 #include <optional>
 #include <string>
-#include <utility>
+
+#include "platform/error/Result.hpp"
 
 namespace ovix::devserver {
 
@@ -11,21 +12,8 @@ struct Failure {
   std::string message;
 };
 
-// A value or the failure that prevented it.
+// A value or the failure that prevented it, in the SDK's shape.
 template <class T>
-class Result {
- public:
-  Result(T value) : value_(std::move(value)) {}
-  Result(Failure failure) : failure_(std::move(failure)) {}
-
-  explicit operator bool() const { return value_.has_value(); }
-  T& value() { return *value_; }
-  const T& value() const { return *value_; }
-  const std::string& error() const { return failure_->message; }
-
- private:
-  std::optional<T> value_;
-  std::optional<Failure> failure_;
-};
+using Result = ovix::Result<T, Failure>;
 
 }  // namespace ovix::devserver

@@ -7,7 +7,7 @@
 
 #include "AdSelection.hpp"
 #include "CertificateCache.hpp"
-#include "ControlEscaping.hpp"
+#include "platform/text/ControlEscaping.hpp"
 
 namespace ovix::devserver {
 namespace {
@@ -90,9 +90,9 @@ std::optional<std::string> Server::start() {
   const auto directory =
       options_.cacheDirectory.empty() ? defaultCacheDirectory() : options_.cacheDirectory;
   auto certificate = loadOrMakeCertificate(directory);
-  if (!certificate) return certificate.error();
+  if (!certificate) return certificate.error().message;
   auto images = makeSampleImages();
-  if (!images) return images.error();
+  if (!images) return images.error().message;
   images_ = std::move(images.value());
   certificatePath_ = certificate.value().certificatePath;
 
@@ -181,9 +181,9 @@ void Server::answerAds(const httplib::Request& request, httplib::Response& respo
   auto selection = selectAds(options_.inventory, request.body);
   if (!selection) {
     response.status = 400;
-    response.set_content(nlohmann::json{{"error", selection.error()}}.dump() + "\n",
+    response.set_content(nlohmann::json{{"error", selection.error().message}}.dump() + "\n",
                          "application/json");
-    requestNote = selection.error();
+    requestNote = selection.error().message;
     return;
   }
   const Faults& faults = options_.faults;

@@ -43,7 +43,7 @@ std::unique_ptr<devserver::Server> startServer(
                            : devserver::Result<devserver::Inventory>(
                                  devserver::Failure{"the sample ads are missing"});
   if (!inventory) {
-    std::fprintf(stderr, "ovix feed: %s\n", inventory.error().c_str());
+    std::fprintf(stderr, "ovix feed: %s\n", inventory.error().message.c_str());
     return nullptr;
   }
   devserver::ServerOptions options;

@@ -116,7 +116,7 @@ int runServe(int argc, char** argv) {
 
   if (options.printCertificatePath) {
     const auto certificate = devserver::loadOrMakeCertificate(server.cacheDirectory);
-    if (!certificate) return failure(certificate.error());
+    if (!certificate) return failure(certificate.error().message);
     writeLine(certificate.value().certificatePath.string());
     return 0;
   }
@@ -125,7 +125,7 @@ int runServe(int argc, char** argv) {
       options.ads ? options.ads : Bundle::sdk()->pathForResource("sample-ads.json");
   if (!adsPath) return failure("the sample ads are not installed; name a file with --ads");
   auto inventory = devserver::Inventory::load(*adsPath);
-  if (!inventory) return failure(inventory.error());
+  if (!inventory) return failure(inventory.error().message);
   server.inventory = std::move(inventory.value());
   server.log = writeLine;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ovix/Export.hpp"
@@ -29,5 +30,9 @@ class OVIX_EXPORT Error {
   std::int64_t code_;
   std::string description_;
 };
+
+// The outcome of an operation that gives no value: nothing when it succeeded,
+// else the error that stopped it.
+using Status = std::optional<Error>;
 
 }  // namespace ovix

@@ -1,4 +1,4 @@
-#include "common/CellBinding.hpp"
+#include "ovix/common/CellBinding.hpp"
 
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/ViewTags.hpp"

@@ -1,4 +1,4 @@
-#include "common/Characters.hpp"
+#include "ovix/common/Characters.hpp"
 
 #include <utf8proc.h>
 

@@ -1,12 +1,12 @@
-#include "Log.hpp"
+#include "ovix/common/Log.hpp"
 
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 
-#include "../../platform/console/Console.hpp"
-#include "ControlEscaping.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/text/ControlEscaping.hpp"
 
 namespace ovix {
 

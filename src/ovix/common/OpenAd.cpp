@@ -1,10 +1,10 @@
-#include "common/OpenAd.hpp"
+#include "ovix/common/OpenAd.hpp"
 
 #include <string_view>
 
-#include "ControlEscaping.hpp"
-#include "common/Log.hpp"
-#include "net/Url.hpp"
+#include "platform/text/ControlEscaping.hpp"
+#include "ovix/common/Log.hpp"
+#include "platform/net/Url.hpp"
 #include "ovix/platform/Application.hpp"
 
 namespace ovix {

@@ -1,4 +1,4 @@
-#include "common/PercentEncoding.hpp"
+#include "ovix/common/PercentEncoding.hpp"
 
 #include <array>
 

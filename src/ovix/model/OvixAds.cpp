@@ -1,4 +1,4 @@
-#include "OvixAds.hpp"
+#include "ovix/model/OvixAds.hpp"
 
 #include <algorithm>
 

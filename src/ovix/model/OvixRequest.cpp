@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/Log.hpp"
+#include "ovix/common/Log.hpp"
 #include "ovix/platform/AdSupport.hpp"
 
 namespace ovix {

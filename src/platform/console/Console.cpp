@@ -1,4 +1,4 @@
-#include "Console.hpp"
+#include "platform/console/Console.hpp"
 
 #include <cstdio>
 #include <string>

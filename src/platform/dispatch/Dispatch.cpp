@@ -8,8 +8,9 @@
 #include <deque>
 #include <mutex>
 
-#include "MainQueue.hpp"
-#include "ThreadPool.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/PendingWork.hpp"
+#include "platform/dispatch/ThreadPool.hpp"
 
 namespace ovix::dispatch {
 namespace {
@@ -19,11 +20,15 @@ MainQueue& theMainQueue() {
   return *queue;
 }
 
+}  // namespace
+
 std::shared_ptr<Queue> mainQueueHandle() {
   // Never destroyed, like the queue: the main thread may ask for it at exit.
   static const auto* const handle = new std::shared_ptr<Queue>(&theMainQueue(), [](Queue*) {});
   return *handle;
 }
+
+namespace {
 
 std::atomic<std::thread::id> hostMainThread{};
 
@@ -33,6 +38,7 @@ thread_local std::shared_ptr<Queue> runningSerialQueue;
 class SerialQueue final : public Queue, public std::enable_shared_from_this<SerialQueue> {
  public:
   void async(Task task) override {
+    task = counted(std::move(task));
     bool start = false;
     {
       std::lock_guard lock(mutex_);
@@ -78,6 +84,10 @@ class SerialQueue final : public Queue, public std::enable_shared_from_this<Seri
 
 Queue& mainQueue() {
   return theMainQueue();
+}
+
+void wakeMainQueue() {
+  theMainQueue().wake();
 }
 
 Queue& globalQueue() {

@@ -1,10 +1,13 @@
-#include "MainQueue.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 
 #include <utility>
+
+#include "platform/dispatch/PendingWork.hpp"
 
 namespace ovix::dispatch {
 
 void MainQueue::async(Task task) {
+  task = counted(std::move(task));
   std::unique_lock lock(mutex_);
   if (executor_) {
     Executor executor = executor_;
@@ -32,20 +35,36 @@ std::size_t MainQueue::drain() {
 
 bool MainQueue::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
+  for (;;) {
+    // Read before `done` is tested, so that a wake-up in between is not lost.
+    std::uint64_t seen = 0;
+    {
+      std::lock_guard lock(mutex_);
+      seen = wakeups_;
+    }
+    if (done()) return true;
     Task task;
     {
       std::unique_lock lock(mutex_);
-      if (!arrived_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) {
+      if (!arrived_.wait_until(lock, deadline,
+                               [&] { return !tasks_.empty() || wakeups_ != seen; })) {
         lock.unlock();
         return done();
       }
+      if (tasks_.empty()) continue;  // woken to test `done` again
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }
     task();
   }
-  return true;
+}
+
+void MainQueue::wake() {
+  {
+    std::lock_guard lock(mutex_);
+    ++wakeups_;
+  }
+  arrived_.notify_all();
 }
 
 void MainQueue::setExecutor(Executor executor) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -19,12 +20,22 @@ class MainQueue final : public Queue {
   std::size_t drain();
   bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   void setExecutor(Executor executor);
+  // Makes runUntil test its condition again, without a task. Any thread.
+  void wake();
 
  private:
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::deque<Task> tasks_;  // guarded by mutex_
-  Executor executor_;       // guarded by mutex_
+  std::deque<Task> tasks_;      // guarded by mutex_
+  Executor executor_;           // guarded by mutex_
+  std::uint64_t wakeups_ = 0;   // guarded by mutex_
 };
+
+// The main queue's wake(): for code that waits on the main thread for work
+// done elsewhere. Any thread.
+void wakeMainQueue();
+
+// The main queue as currentQueue() gives it on the main thread. Any thread.
+std::shared_ptr<Queue> mainQueueHandle();
 
 }  // namespace ovix::dispatch

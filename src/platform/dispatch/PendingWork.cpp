@@ -1,9 +1,10 @@
-#include "dispatch/PendingWork.hpp"
+#include "platform/dispatch/PendingWork.hpp"
 
 #include <condition_variable>
 #include <mutex>
 
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 
 namespace ovix::dispatch {
 namespace {
@@ -33,7 +34,22 @@ PendingWork::~PendingWork() {
   }
   counter().changed.notify_all();
   // Wakes a main thread waiting in runMainQueueUntil.
-  if (!isMainThread()) mainQueue().async([] {});
+  if (!isMainThread()) wakeMainQueue();
+}
+
+namespace {
+
+// A task and its count, which ends only once what the task holds is gone.
+struct Counted {
+  std::shared_ptr<PendingWork> work;  // destroyed after the task
+  Task task;
+  void operator()() const { task(); }
+};
+
+}  // namespace
+
+Task counted(Task task) {
+  return Counted{std::make_shared<PendingWork>(), std::move(task)};
 }
 
 std::size_t pendingWork() {

@@ -1,9 +1,11 @@
-#include "ThreadPool.hpp"
+#include "platform/dispatch/ThreadPool.hpp"
+
+#include "platform/dispatch/PendingWork.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "AtExit.hpp"
+#include "platform/dispatch/AtExit.hpp"
 
 namespace ovix::dispatch {
 
@@ -22,6 +24,7 @@ void ThreadPool::async(Task task) {
 }
 
 bool ThreadPool::tryAsync(Task task) {
+  task = counted(std::move(task));
   {
     std::lock_guard lock(mutex_);
     if (stopping_) return false;  // the task goes when this returns, outside the lock

@@ -1,4 +1,4 @@
-#include "identity/Uuid.hpp"
+#include "platform/identity/Uuid.hpp"
 
 #include <pthread.h>
 #include <sys/random.h>

@@ -1,6 +1,6 @@
-#include "json/Json.hpp"
+#include "platform/json/Json.hpp"
 
-#include "json/SpareDocument.hpp"
+#include "platform/json/SpareDocument.hpp"
 
 namespace ovix::json {
 namespace {

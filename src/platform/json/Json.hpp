@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "error/Result.hpp"
+#include "platform/error/Result.hpp"
 
 // Decoding of server answers.
 namespace ovix::json {

@@ -1,4 +1,4 @@
-#include "json/SpareDocument.hpp"
+#include "platform/json/SpareDocument.hpp"
 
 #include <mutex>
 

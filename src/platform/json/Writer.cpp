@@ -1,4 +1,4 @@
-#include "json/Writer.hpp"
+#include "platform/json/Writer.hpp"
 
 #include <cmath>
 

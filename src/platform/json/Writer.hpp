@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "error/Result.hpp"
+#include "platform/error/Result.hpp"
 
 namespace ovix::json {
 

@@ -1,10 +1,10 @@
-#include "CurlError.hpp"
+#include "platform/net/CurlError.hpp"
 
 #include <openssl/x509_vfy.h>
 
 #include <string>
 
-#include "URLError.hpp"
+#include "platform/net/URLError.hpp"
 
 namespace ovix::net {
 

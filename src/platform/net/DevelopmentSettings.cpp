@@ -1,4 +1,4 @@
-#include "DevelopmentSettings.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
 
 #include <curl/curl.h>
 #include <openssl/bio.h>
@@ -16,9 +16,9 @@
 #include <sstream>
 #include <utility>
 
-#include "URLError.hpp"
-#include "dispatch/AtExit.hpp"
-#include "ovix/platform/Network.hpp"
+#include "platform/net/URLError.hpp"
+#include "platform/dispatch/AtExit.hpp"
+#include "ovix/platform/DevelopmentSettings.hpp"
 
 namespace ovix::net {
 namespace {
@@ -168,7 +168,7 @@ std::shared_ptr<const DevelopmentSettings> developmentSettings() {
   return store().current();
 }
 
-std::optional<Error> setExtraTrustedCertificates(std::string pemPath) {
+Status setExtraTrustedCertificates(std::string pemPath) {
   if (pemPath.empty()) {
     store().setExtraCertificates("");
     return std::nullopt;
@@ -189,7 +189,7 @@ std::optional<Error> setExtraTrustedCertificates(std::string pemPath) {
   return error;
 }
 
-std::optional<Error> setConnectOverride(const std::string& host, std::uint16_t port,
+Status setConnectOverride(const std::string& host, std::uint16_t port,
                                         const std::string& address, std::uint16_t toPort) {
   if (!validName(host) || !validName(address) || port == 0 || toPort == 0) {
     return Error(Error::kURLDomain, kBadURL,

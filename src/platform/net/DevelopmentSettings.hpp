@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The development settings of ovix/platform/Network.hpp as each transfer sees
+// The development settings of ovix/platform/DevelopmentSettings.hpp as each transfer sees
 // them: a snapshot taken when the transfer starts.
 namespace ovix::net {
 

@@ -1,13 +1,13 @@
-#include "NetworkThread.hpp"
+#include "platform/net/NetworkThread.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
-#include "DevelopmentSettings.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
 #include "Limits.hpp"
-#include "URLError.hpp"
-#include "dispatch/AtExit.hpp"
+#include "platform/net/URLError.hpp"
+#include "platform/dispatch/AtExit.hpp"
 
 namespace ovix::net {
 namespace {

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Transfer.hpp"
+#include "platform/net/Transfer.hpp"
 
 namespace ovix::net {
 

@@ -1,4 +1,4 @@
-#include "Request.hpp"
+#include "platform/net/Request.hpp"
 
 #include <strings.h>
 

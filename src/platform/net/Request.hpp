@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "Url.hpp"
+#include "platform/net/Url.hpp"
 
 namespace ovix::net {
 

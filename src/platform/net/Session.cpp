@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "SessionImpl.hpp"
-#include "SessionTask.hpp"
+#include "platform/net/SessionImpl.hpp"
+#include "platform/net/SessionTask.hpp"
 
 namespace ovix::net {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Request.hpp"
-#include "URLError.hpp"
+#include "platform/net/Request.hpp"
+#include "platform/net/URLError.hpp"
 #include "ovix/platform/Dispatch.hpp"
 #include "ovix/platform/Error.hpp"
 #include "ovix/platform/HttpResponse.hpp"

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Session.hpp"
+#include "platform/net/Session.hpp"
 
 namespace ovix::net {
 

@@ -1,12 +1,11 @@
-#include "SessionTask.hpp"
+#include "platform/net/SessionTask.hpp"
 
 #include <utility>
 
-#include "DevelopmentSettings.hpp"
-#include "NetworkThread.hpp"
-#include "PendingTransfers.hpp"
-#include "SessionImpl.hpp"
-#include "Transfer.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
+#include "platform/net/NetworkThread.hpp"
+#include "platform/net/SessionImpl.hpp"
+#include "platform/net/Transfer.hpp"
 
 namespace ovix::net {
 
@@ -20,8 +19,7 @@ SessionTask::SessionTask(std::shared_ptr<SessionImpl> session, Request request,
 void SessionTask::resume() {
   std::unique_lock lock(mutex_);
   if (state_ != State::kSuspended) return;
-  pending::begin();
-  work_ = std::make_unique<dispatch::PendingWork>();
+  work_ = std::make_unique<PendingTransfer>();
   if (failure_) {
     state_ = State::kCompleted;
     CompletionHandler handler = std::move(handler_);
@@ -65,17 +63,14 @@ void SessionTask::transferFinished(Outcome outcome) {
 }
 
 void SessionTask::deliver(CompletionHandler handler, Outcome outcome,
-                          std::unique_ptr<dispatch::PendingWork> work) {
+                          std::unique_ptr<PendingTransfer> work) {
   session_->delegateQueue().async(
       [self = shared_from_this(), handler = std::move(handler), outcome = std::move(outcome),
-       work = std::shared_ptr<dispatch::PendingWork>(std::move(work))]() mutable {
+       work = std::shared_ptr<PendingTransfer>(std::move(work))]() mutable {
         if (handler)
           handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
         handler = nullptr;  // what it holds goes before the transfer counts as done
-        if (work) {
-          pending::end();
-          work.reset();  // last: pending work covers the transfer to its very end
-        }
+        work.reset();  // last: the count covers the transfer to its very end
       });
 }
 

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <optional>
 
-#include "Outcome.hpp"
-#include "Session.hpp"
-#include "dispatch/PendingWork.hpp"
+#include "platform/net/Outcome.hpp"
+#include "platform/net/Session.hpp"
+#include "platform/net/PendingTransfer.hpp"
 
 namespace ovix::net {
 
@@ -34,7 +34,7 @@ class SessionTask final : public DataTask, public std::enable_shared_from_this<S
   // kSuspended for kCompleted, without holding mutex_. `work` is the task's
   // count in pending work (and in pending transfers) once resumed, else null.
   void deliver(CompletionHandler handler, Outcome outcome,
-               std::unique_ptr<dispatch::PendingWork> work);
+               std::unique_ptr<PendingTransfer> work);
 
   const std::shared_ptr<SessionImpl> session_;
   const std::optional<Error> failure_;
@@ -44,9 +44,8 @@ class SessionTask final : public DataTask, public std::enable_shared_from_this<S
   std::optional<Request> request_;   // guarded by mutex_; handed to the transfer
   CompletionHandler handler_;        // guarded by mutex_; handed to the delivery
   std::uint64_t transferId_ = 0;     // guarded by mutex_
-  // From resume() to the handler's return: counts the transfer as pending
-  // work, so that no work is pending while a transfer is.
-  std::unique_ptr<dispatch::PendingWork> work_;  // guarded by mutex_
+  // From resume() to the handler's return.
+  std::unique_ptr<PendingTransfer> work_;  // guarded by mutex_
 };
 
 }  // namespace ovix::net

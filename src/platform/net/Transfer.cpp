@@ -1,4 +1,4 @@
-#include "Transfer.hpp"
+#include "platform/net/Transfer.hpp"
 
 #include <strings.h>
 
@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "CurlError.hpp"
-#include "URLError.hpp"
+#include "platform/net/CurlError.hpp"
+#include "platform/net/URLError.hpp"
 
 namespace ovix::net {
 namespace {
@@ -72,7 +72,7 @@ Transfer::Transfer(Request request, const Configuration& configuration,
 
 Transfer::~Transfer() = default;
 
-std::optional<Error> Transfer::prepare() {
+Status Transfer::prepare() {
   lastActivity_ = Clock::now();
   if (!isToken(request_.method)) return badRequest("method \"" + request_.method + "\"");
   for (const auto& [name, value] : request_.headers) {
@@ -83,7 +83,7 @@ std::optional<Error> Transfer::prepare() {
   return configure();
 }
 
-std::optional<Error> Transfer::configure() {
+Status Transfer::configure() {
   CURL* easy = easy_.get();
   CURLcode result = CURLE_OK;
   auto set = [&](CURLoption option, auto value) {

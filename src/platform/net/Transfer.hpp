@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "DevelopmentSettings.hpp"
-#include "Outcome.hpp"
-#include "Request.hpp"
-#include "Session.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
+#include "platform/net/Outcome.hpp"
+#include "platform/net/Request.hpp"
+#include "platform/net/Session.hpp"
 
 namespace ovix::net {
 
@@ -36,7 +36,7 @@ class Transfer {
 
   // Makes the easy handle for the request, or gives the error that prevents
   // the transfer (a malformed method or header field, no memory).
-  std::optional<Error> prepare();
+  Status prepare();
   CURL* easy() const { return easy_.get(); }
 
   // When the wait for the next data runs out; none without a limit, or with
@@ -62,7 +62,7 @@ class Transfer {
   static int onProgress(void* self, curl_off_t downTotal, curl_off_t down, curl_off_t upTotal,
                         curl_off_t up);
 
-  std::optional<Error> configure();
+  Status configure();
   bool startsSecure() const { return request_.url.scheme() == "https"; }
   std::optional<HttpResponse> response() const;
   void deliver(Outcome outcome);

@@ -1,4 +1,4 @@
-#include "URLError.hpp"
+#include "platform/net/URLError.hpp"
 
 namespace ovix::net {
 namespace {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/error/Result.hpp"
 
 namespace ovix::net {
 
@@ -11,20 +12,20 @@ namespace ovix::net {
 class Url {
  public:
   // A URL the network layer accepts, in any scheme (one it cannot load fails
-  // its transfer with kUnsupportedURL). Returns no URL for an empty or
+  // its transfer with kUnsupportedURL). Refuses (kBadURL) an empty or
   // malformed string, one without a scheme and host, one whose normalised
   // text holds a space or a control character (an escaped one in the host,
   // which is decoded), or one whose normalised text, parsed again, gives
   // another text, scheme or host: libcurl parses that text again when it
   // transfers, and must find what was checked. Any thread.
-  static std::optional<Url> make(std::string_view text);
+  static Result<Url> make(std::string_view text);
 
   // The same URL for handing to another program, such as a desktop opener:
   // spaces, control characters, non-ASCII bytes and the characters a shell
   // reads (" ' ` $ ; | < > \ ^ { }) are percent-encoded, the host too, and
-  // the text reads back as itself. Returns no URL for what make would refuse
+  // the text reads back as itself. Refuses what make would refuse
   // once so encoded. Any thread.
-  static std::optional<Url> makeEncoded(std::string_view text);
+  static Result<Url> makeEncoded(std::string_view text);
 
   // The normalised text of the URL.
   const std::string& string() const { return text_; }

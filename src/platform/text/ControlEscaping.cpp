@@ -1,4 +1,4 @@
-#include "ControlEscaping.hpp"
+#include "platform/text/ControlEscaping.hpp"
 
 #include <cstddef>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ovix/platform/Application.hpp"
 
-#include "DesktopOpener.hpp"
+#include "platform/ui/DesktopOpener.hpp"
 
 namespace ovix::ui {
 namespace {

@@ -1,9 +1,9 @@
-#include "CellLayout.hpp"
+#include "platform/ui/CellLayout.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "TextLine.hpp"
+#include "platform/ui/Text.hpp"
 
 namespace ovix::ui {
 namespace {

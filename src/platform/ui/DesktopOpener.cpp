@@ -1,4 +1,4 @@
-#include "DesktopOpener.hpp"
+#include "platform/ui/DesktopOpener.hpp"
 
 #include <spawn.h>
 #include <sys/wait.h>

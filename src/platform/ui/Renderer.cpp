@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "CellLayout.hpp"
-#include "TextLine.hpp"
-#include "graphics/Cairo.hpp"
-#include "graphics/Pixels.hpp"
+#include "platform/ui/CellLayout.hpp"
+#include "platform/ui/Text.hpp"
+#include "platform/gfx/Cairo.hpp"
+#include "platform/gfx/Pixels.hpp"
 #include "ovix/platform/Button.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
 #include "ovix/platform/ImageView.hpp"

@@ -23,14 +23,14 @@ std::string body(const json& infeeds) {
 TEST(AdSelectionTest, AnswersUpToCountAdsPerSlotInInventoryOrder) {
   const auto selection = selectAds(
       inventory(), body({{"a", {{"count", 2}}}, {"b", {{"count", 5}}}, {"c", {{"count", 1.0}}}}));
-  ASSERT_TRUE(selection) << selection.error();
+  ASSERT_TRUE(selection) << selection.error().message;
   EXPECT_EQ(selection.value().answer, json::parse(R"({
       "ads": {"a": [{"title": "A1"}, {"title": "A2"}], "b": [{"title": "B1"}]},
       "errors": {"c": "unknown infeed id"}})"));
   EXPECT_EQ(selection.value().served, (std::vector<std::string>{"a-1", "a-2", "b-only"}));
 
   const auto none = selectAds(inventory(), R"({"infeeds": {"a": {"count": 0}}})");
-  ASSERT_TRUE(none) << none.error();
+  ASSERT_TRUE(none) << none.error().message;
   EXPECT_EQ(none.value().answer["ads"]["a"], json::array());
   EXPECT_TRUE(none.value().served.empty());
 }
@@ -38,7 +38,7 @@ TEST(AdSelectionTest, AnswersUpToCountAdsPerSlotInInventoryOrder) {
 TEST(AdSelectionTest, NamesUnknownSlotsInErrors) {
   const auto selection =
       selectAds(inventory(), body({{"a", {{"count", 1}}}, {"nowhere", {{"count", 3}}}}));
-  ASSERT_TRUE(selection) << selection.error();
+  ASSERT_TRUE(selection) << selection.error().message;
   EXPECT_EQ(selection.value().answer["errors"], (json{{"nowhere", "unknown infeed id"}}));
   EXPECT_FALSE(selection.value().answer["ads"].contains("nowhere"));
   EXPECT_EQ(selection.value().answer["ads"]["a"].size(), 1u);
@@ -62,8 +62,8 @@ TEST(AdSelectionTest, RefusesBodiesOfAnotherShapeSayingWhy) {
   for (const auto& [text, message] : cases) {
     const auto selection = selectAds(inventory(), text);
     ASSERT_FALSE(selection) << text;
-    EXPECT_NE(selection.error().find(message), std::string::npos)
-        << text << " gave: " << selection.error();
+    EXPECT_NE(selection.error().message.find(message), std::string::npos)
+        << text << " gave: " << selection.error().message;
   }
 }
 

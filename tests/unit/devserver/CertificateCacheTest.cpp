@@ -80,7 +80,7 @@ class CertificateCacheTest : public ::testing::Test {
  protected:
   CachedCertificate load() {
     auto cached = loadOrMakeCertificate(folder_.path() / "ovix");
-    EXPECT_TRUE(cached) << cached.error();
+    EXPECT_TRUE(cached) << cached.error().message;
     return cached ? cached.value() : CachedCertificate{};
   }
 
@@ -158,8 +158,8 @@ TEST_F(CertificateCacheTest, FailsClearlyWhenTheFolderCannotBeMade) {
   write(folder_.path() / "file", "in the way");
   const auto cached = loadOrMakeCertificate(folder_.path() / "file" / "ovix");
   ASSERT_FALSE(cached);
-  EXPECT_NE(cached.error().find((folder_.path() / "file" / "ovix").string()), std::string::npos)
-      << cached.error();
+  EXPECT_NE(cached.error().message.find((folder_.path() / "file" / "ovix").string()), std::string::npos)
+      << cached.error().message;
   EXPECT_FALSE(loadOrMakeCertificate(""));
 }
 

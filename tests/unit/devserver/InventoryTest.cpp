@@ -12,7 +12,7 @@ TEST(InventoryTest, KeepsSlotsAndAdsInFileOrderAndNamesAdsWithoutAnId) {
     "b": [{"id": "first", "title": "One", "imp_url": ["https://i/1"], "extra": 7},
           {"title": "Two"}],
     "a": []})");
-  ASSERT_TRUE(inventory) << inventory.error();
+  ASSERT_TRUE(inventory) << inventory.error().message;
   const auto* b = inventory.value().slot("b");
   ASSERT_NE(b, nullptr);
   ASSERT_EQ(b->size(), 2u);
@@ -44,17 +44,17 @@ TEST(InventoryTest, RefusesFilesOfAnotherShapeNamingTheFault) {
   for (const auto& [text, message] : cases) {
     const auto inventory = Inventory::parse(text);
     ASSERT_FALSE(inventory) << text;
-    EXPECT_NE(inventory.error().find(message), std::string::npos)
-        << text << " gave: " << inventory.error();
+    EXPECT_NE(inventory.error().message.find(message), std::string::npos)
+        << text << " gave: " << inventory.error().message;
   }
   const auto missing = Inventory::load("/nonexistent/ads.json");
   ASSERT_FALSE(missing);
-  EXPECT_NE(missing.error().find("/nonexistent/ads.json"), std::string::npos);
+  EXPECT_NE(missing.error().message.find("/nonexistent/ads.json"), std::string::npos);
 }
 
 TEST(InventoryTest, SampleAdsFillTwoSlotsAndPointBackAtTheServerInEveryImageFormat) {
   const auto inventory = Inventory::load(OVIX_SAMPLE_ADS);
-  ASSERT_TRUE(inventory) << inventory.error();
+  ASSERT_TRUE(inventory) << inventory.error().message;
   const std::string base = "https://ad.ovix.example/";
   std::set<std::string> advertisers;
   std::set<std::string> formats;

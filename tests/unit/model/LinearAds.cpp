@@ -1,4 +1,4 @@
-#include "model/LinearAds.hpp"
+#include "unit/model/LinearAds.hpp"
 
 #include <algorithm>
 

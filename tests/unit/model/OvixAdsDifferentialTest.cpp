@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 
-#include "model/LinearAds.hpp"
-#include "model/OvixAds.hpp"
-#include "model/RecordPairs.hpp"
+#include "unit/model/LinearAds.hpp"
+#include "ovix/model/OvixAds.hpp"
+#include "unit/model/RecordPairs.hpp"
 
 namespace ovix {
 namespace {

@@ -1,4 +1,4 @@
-#include "model/RecordPairs.hpp"
+#include "unit/model/RecordPairs.hpp"
 
 namespace ovix::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "NetTest.hpp"
+#include "unit/net/NetTest.hpp"
 
 #include <condition_variable>
 #include <mutex>

@@ -2,7 +2,7 @@
 #include <thread>
 #include <vector>
 
-#include "NetTest.hpp"
+#include "unit/net/NetTest.hpp"
 #include "support/RawTlsServer.hpp"
 
 namespace ovix::net {

@@ -2,7 +2,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "NetTest.hpp"
+#include "unit/net/NetTest.hpp"
 #include "support/RawTlsServer.hpp"
 
 namespace ovix::net {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <limits>
 
-#include "EncodedImages.hpp"
+#include "unit/gfx/EncodedImages.hpp"
 #include "ovix/platform/Bundle.hpp"
 
 namespace ovix::gfx {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "Cairo.hpp"
+#include "platform/gfx/Cairo.hpp"
 #include "ovix/platform/ImageWriting.hpp"
 
 namespace ovix::gfx {
@@ -43,7 +43,7 @@ cairo_status_t writeTo(void* closure, const unsigned char* data, unsigned int le
 
 }  // namespace
 
-std::optional<Error> writePng(const Image& image, const std::string& path) {
+Status writePng(const Image& image, const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
   if (!file) return fileError(errno, path);
   Sink sink{file.get()};

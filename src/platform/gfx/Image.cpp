@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "Pixels.hpp"
+#include "platform/gfx/Pixels.hpp"
 
 namespace ovix::gfx {
 

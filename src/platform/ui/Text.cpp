@@ -1,4 +1,4 @@
-#include "TextLine.hpp"
+#include "platform/ui/Text.hpp"
 
 #include <utf8proc.h>
 

@@ -1,4 +1,4 @@
-#include "ui/TextLine.hpp"
+#include "platform/ui/Text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 namespace ovix::ui::text {
 namespace {
 
-class TextLineTest : public ::testing::Test {
+class TextTest : public ::testing::Test {
  protected:
-  TextLineTest()
+  TextTest()
       : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1), cairo_surface_destroy),
         cr_(cairo_create(surface_.get()), cairo_destroy) {
     useFont(cr(), Font::systemFont(17));
@@ -20,14 +20,14 @@ class TextLineTest : public ::testing::Test {
   std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr_;
 };
 
-TEST_F(TextLineTest, OneLineReplacesInvalidBytesAndLineBreaks) {
+TEST_F(TextTest, OneLineReplacesInvalidBytesAndLineBreaks) {
   EXPECT_EQ(oneLine("plain \u00e9\u6f22"), "plain \u00e9\u6f22");
   EXPECT_EQ(oneLine("two\nlines\r\u2028"), "two lines  ");
   EXPECT_EQ(oneLine("bad\xff\xc3"), "bad\ufffd\ufffd");
   EXPECT_EQ(oneLine("\xed\xa0\x80"), "\ufffd\ufffd\ufffd") << "a surrogate is not UTF-8";
 }
 
-TEST_F(TextLineTest, TruncatesAtTheTailBetweenClustersToFitTheWidth) {
+TEST_F(TextTest, TruncatesAtTheTailBetweenClustersToFitTheWidth) {
   const std::string text = "Fresh vegetables, picked this morning";
   EXPECT_EQ(truncatedAtTail(cr(), text, width(cr(), text)), text);
 

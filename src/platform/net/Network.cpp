@@ -1,11 +1,12 @@
-#include "PendingTransfers.hpp"
+#include "ovix/platform/Network.hpp"
 
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 
 #include "ovix/platform/Dispatch.hpp"
-#include "ovix/platform/Network.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/net/PendingTransfer.hpp"
 
 namespace ovix::net {
 namespace {
@@ -24,14 +25,12 @@ Count& count() {
 
 }  // namespace
 
-namespace pending {
-
-void begin() {
+PendingTransfer::PendingTransfer() {
   std::lock_guard lock(count().mutex);
   ++count().pending;
 }
 
-void end() {
+PendingTransfer::~PendingTransfer() {
   bool wakeMain = false;
   {
     std::lock_guard lock(count().mutex);
@@ -40,10 +39,8 @@ void end() {
   }
   count().idle.notify_all();
   // A main thread in waitForIdle sleeps on the main queue, not on `idle`.
-  if (wakeMain && !dispatch::isMainThread()) dispatch::mainQueue().async([] {});
+  if (wakeMain && !dispatch::isMainThread()) dispatch::wakeMainQueue();
 }
-
-}  // namespace pending
 
 std::size_t pendingTransfers() {
   std::lock_guard lock(count().mutex);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "Codecs.hpp"
+#include "platform/gfx/Codecs.hpp"
 
 namespace ovix::gfx {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "Codecs.hpp"
-#include "Pixels.hpp"
+#include "platform/gfx/Codecs.hpp"
+#include "platform/gfx/Pixels.hpp"
 
 namespace ovix::gfx::codecs {
 namespace {

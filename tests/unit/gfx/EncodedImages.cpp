@@ -1,4 +1,4 @@
-#include "EncodedImages.hpp"
+#include "unit/gfx/EncodedImages.hpp"
 
 #include <zlib.h>
 

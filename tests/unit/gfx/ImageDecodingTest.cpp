@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "EncodedImages.hpp"
-#include "LargestAllocation.hpp"
+#include "unit/gfx/EncodedImages.hpp"
+#include "unit/gfx/LargestAllocation.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
 
 namespace ovix::gfx {

@@ -1,4 +1,4 @@
-#include "LargestAllocation.hpp"
+#include "unit/gfx/LargestAllocation.hpp"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "Pixels.hpp"
+#include "platform/gfx/Pixels.hpp"
 
 #include <new>
 

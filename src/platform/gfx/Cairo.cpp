@@ -1,4 +1,4 @@
-#include "Cairo.hpp"
+#include "platform/gfx/Cairo.hpp"
 
 namespace ovix::gfx {
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "Cairo.hpp"
-#include "Pixels.hpp"
+#include "platform/gfx/Cairo.hpp"
+#include "platform/gfx/Pixels.hpp"
 
 namespace ovix::gfx {
 namespace {
