@@ -1,13 +1,17 @@
-# The front door. `make demo` and `make test` install what is missing first;
-# `make test` builds and runs the suite three ways (warnings as errors,
-# AddressSanitizer+UBSan, ThreadSanitizer) and gives each fuzz target a short
-# run; `make fuzz` fuzzes for longer. `make bench` builds the release tree and
-# runs the benchmarks (BENCH_ARGS="--benchmark_repetitions=5" for medians of
-# five).
+# The front door. `make demo` and `make test` install what is missing first.
+# `make test` builds and runs the suite three ways: release as users build it
+# (CMake's Release type) with warnings as errors; clang with
+# AddressSanitizer+UBSan, whose tree also holds the fuzz targets, each given a
+# short run; and ThreadSanitizer over the tests that run threads. `make fuzz`
+# fuzzes for longer. `make bench` builds the release tree and runs the
+# benchmarks.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
-CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DOVIX_WERROR=ON
 CTEST   := ctest --output-on-failure --no-tests=error -j $(JOBS)
+# The sanitizer trees: line tables for readable reports, no further debug
+# information.
+SANITIZED := -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1" -DOVIX_BUILD_BENCH=OFF
 # Seconds per fuzz target: `make fuzz` and the smoke run of `make test`.
 FUZZ_SECONDS       ?= 60
 FUZZ_SMOKE_SECONDS ?= 5
@@ -17,10 +21,10 @@ export LSAN_OPTIONS  := suppressions=$(CURDIR)/tests/lsan.supp
 export UBSAN_OPTIONS := halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS  := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 
-BENCH_ARGS ?=
+BENCH_ARGS ?= --benchmark_repetitions=5
 
 .PHONY: all deps build demo test test-release test-asan test-tsan bench fuzz-build fuzz fuzz-smoke \
-	fuzz-seeds format clean
+	format lines clean
 
 all: build
 
@@ -28,13 +32,12 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD)/release/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release
 $(BUILD)/asan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=address -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
+	CC=clang-16 CXX=clang++-16 $(CMAKE) -S . -B $(BUILD)/asan $(SANITIZED) -DOVIX_SANITIZE=address \
+		-DOVIX_FUZZ=ON
 $(BUILD)/tsan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_SANITIZE=thread -DOVIX_WERROR=OFF -DOVIX_BUILD_BENCH=OFF
-$(BUILD)/fuzz/build.ninja: | deps
-	CC=clang-16 CXX=clang++-16 $(CMAKE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DOVIX_FUZZ=ON
+	$(CMAKE) -S . -B $(BUILD)/tsan $(SANITIZED) -DOVIX_SANITIZE=thread
 
 build: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
@@ -53,27 +56,28 @@ test-asan: $(BUILD)/asan/build.ninja
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	$(CTEST) --test-dir $(BUILD)/asan
 
+# Only what runs threads: the suites labelled so, and what they need.
 test-tsan: $(BUILD)/tsan/build.ninja
-	cmake --build $(BUILD)/tsan -j $(JOBS)
-	$(CTEST) --test-dir $(BUILD)/tsan
+	cmake --build $(BUILD)/tsan -j $(JOBS) --target ovix_thread_tests ovix_integration_tests
+	$(CTEST) --test-dir $(BUILD)/tsan -L threads
 
 bench: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS) --target ovix_bench
 	$(BUILD)/release/bench/ovix_bench $(BENCH_ARGS)
 
-fuzz-build: $(BUILD)/fuzz/build.ninja
-	cmake --build $(BUILD)/fuzz -j $(JOBS)
+fuzz-build: $(BUILD)/asan/build.ninja
+	cmake --build $(BUILD)/asan -j $(JOBS) --target ovix_fuzz_response ovix_fuzz_image \
+		ovix_fuzz_url ovix_fuzz_request
 
 fuzz: fuzz-build
-	bash scripts/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+	bash scripts/fuzz.sh $(BUILD)/asan $(FUZZ_SECONDS)
 
 fuzz-smoke: fuzz-build
-	bash scripts/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS)
+	bash scripts/fuzz.sh $(BUILD)/asan $(FUZZ_SMOKE_SECONDS)
 
-# Rewrites the committed seed corpora.
-fuzz-seeds: $(BUILD)/fuzz/build.ninja
-	cmake --build $(BUILD)/fuzz -j $(JOBS) --target ovix_fuzz_seeds
-	$(BUILD)/fuzz/tests/fuzz/ovix_fuzz_seeds tests/fuzz/corpus
+# Code lines of the tests against the library and tools.
+lines:
+	@bash scripts/lines.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')

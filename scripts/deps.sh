@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build and test
-  cmake ninja-build g++ make pkg-config clang-format
+  cmake ninja-build g++ make pkg-config clang-format cloc
   # fuzzing: clang with libFuzzer, the sanitizer runtimes and the symbolizer
   # (16: 14 cannot compile std::source_location against libstdc++ 12)
   clang-16 libclang-rt-16-dev llvm-16

@@ -26,9 +26,15 @@ std::string adJson(std::size_t index, const std::string& infeedId, Urls urls) {
   std::string viewable = "[]";
   std::string image;
   if (urls == Urls::kAll) {
-    imp = "[" + quoted("https://imp.ovix.example/v2/imp" + tracking + "&n=1") + "," +
-          quoted("https://measure.partner.example/pixel" + tracking + "&n=2") + "]";
-    viewable = "[" + quoted("https://imp.ovix.example/v2/vimp" + tracking) + "]";
+    // Appended rather than "[" + ..., which GCC 12 at -O3 warns of wrongly.
+    imp = "[";
+    imp += quoted("https://imp.ovix.example/v2/imp" + tracking + "&n=1");
+    imp += ",";
+    imp += quoted("https://measure.partner.example/pixel" + tracking + "&n=2");
+    imp += "]";
+    viewable = "[";
+    viewable += quoted("https://imp.ovix.example/v2/vimp" + tracking);
+    viewable += "]";
     image = "https://img.ovix.example/creative/" + id + "/640x360.jpg";
   }
   const std::string head =

@@ -58,7 +58,7 @@ TEST_F(LogTest, NothingIsWrittenWhileTheSwitchIsOff) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
 }
 
-std::string dumpOf(auto value) {
+std::string dumpOf(const auto& value) {
   test::CaptureStdout out;
   ULogPrints(value);
   return out.stop();
@@ -70,7 +70,7 @@ std::string framed(const std::string& body) {
 
 TEST_F(LogTest, ValueDumpsOfAbsentValuesErrorsAndResponses) {
   EXPECT_EQ(dumpOf(std::nullopt), framed("nil\n"));
-  EXPECT_EQ(dumpOf(std::optional<std::string>()), framed("nil\n"));
+  EXPECT_EQ(dumpOf(std::optional<std::string_view>()), framed("nil\n"));  // an answer not UTF-8
 
   const Error error(Error::kURLDomain, 404, "Not a status");
   EXPECT_EQ(dumpOf(error), framed("error code:404\n" + error.description() + "\n"))

@@ -33,7 +33,7 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
  protected:
   std::size_t pick(std::size_t n) { return rng_() % n; }
 
-  std::string loadedUuid() { return "u" + std::to_string(pick(kUuids)); }
+  std::string loadedUuid() { return std::string("u").append(std::to_string(pick(kUuids))); }
 
   std::string anyUuid() { return pick(8) == 0 ? kUnknownUuid : loadedUuid(); }
 
