@@ -12,6 +12,11 @@ namespace ovix::limits {
 // time-outs start when they do.
 inline constexpr std::size_t kMaximumConnections = 64;
 
+// An ad answer is given up after this long as a whole, in seconds (the host's
+// request time-out bounds each wait for data), and at this size.
+inline constexpr double kAnswerTimeout = 3.0;
+inline constexpr std::size_t kMaximumAnswerBytes = std::size_t{4} << 20;
+
 // Records one answer adds; the rest are logged and dropped.
 inline constexpr std::size_t kMaximumAdsPerAnswer = 1000;
 // A string of an answer longer than this, in bytes, counts as a value of the
@@ -20,6 +25,13 @@ inline constexpr std::size_t kMaximumStringBytes = 8 << 10;
 // Beacons sent per list per ad: the first usable ones; the rest are logged
 // and dropped.
 inline constexpr std::size_t kMaximumBeaconsPerList = 10;
+
+// A beacon is given up after this long as a whole, and after this long
+// without data, in seconds; its answer is read no further than this, and
+// then only its status line is kept.
+inline constexpr double kBeaconTimeout = 3.0;
+inline constexpr double kBeaconRequestTimeout = 10.0;
+inline constexpr std::size_t kMaximumBeaconAnswerBytes = std::size_t{1} << 20;
 
 // An ad image is given up after this long, in seconds, and at this size.
 inline constexpr double kImageTimeout = 10.0;

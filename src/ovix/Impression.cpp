@@ -3,18 +3,14 @@
 #include <map>
 
 #include "Limits.hpp"
+#include "ovix/OvixManager.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/PercentEncoding.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "platform/net/Fetch.hpp"
-#include "ovix/OvixManager.hpp"
 
 namespace ovix {
 namespace {
-
-constexpr double kResourceTimeout = 3.0;
-constexpr double kRequestTimeout = 10.0;
-constexpr std::size_t kMaximumAnswerSize = 1 << 20;
 
 // Sends one beacon, calling `callback` once it completes.
 void send(net::Url url, const std::string& userAgent, const std::function<void()>& callback) {
@@ -22,9 +18,9 @@ void send(net::Url url, const std::string& userAgent, const std::function<void()
   request.setValue(userAgent, "User-Agent");
 
   net::Configuration configuration;
-  configuration.timeoutIntervalForResource = kResourceTimeout;
-  configuration.timeoutIntervalForRequest = kRequestTimeout;
-  configuration.maximumBodySize = kMaximumAnswerSize;
+  configuration.timeoutIntervalForResource = limits::kBeaconTimeout;
+  configuration.timeoutIntervalForRequest = limits::kBeaconRequestTimeout;
+  configuration.maximumBodySize = limits::kMaximumBeaconAnswerBytes;
   configuration.keepsBody = false;  // nobody reads a beacon's answer
   if (logging.load(std::memory_order_relaxed)) {
     ULogPrints(std::map<std::string, std::string>(request.headers.begin(), request.headers.end()));

@@ -2,19 +2,17 @@
 
 #include <simdjson.h>
 
+#include "Limits.hpp"
 #include "ovix/OvixJsonParser.hpp"
 #include "ovix/RequestBody.hpp"
 #include "ovix/common/Log.hpp"
-#include "platform/console/Console.hpp"
 #include "ovix/model/OvixAds.hpp"
-#include "platform/net/Fetch.hpp"
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/console/Console.hpp"
+#include "platform/net/Fetch.hpp"
 
 namespace ovix {
 namespace {
-
-constexpr double kResourceTimeout = 3.0;
-constexpr std::size_t kMaximumAnswerSize = 4 << 20;
 
 // Lets go of the host's delegate on the main thread, where the host's
 // objects (a feed controller and its views) expect to die, should this be
@@ -57,39 +55,39 @@ void OvixClient::request(const OvixRequest& model, Callback callback) {
   if (!urlRequest) return;
 
   net::Configuration configuration;
-  configuration.timeoutIntervalForResource = kResourceTimeout;
+  configuration.timeoutIntervalForResource = limits::kAnswerTimeout;
   configuration.timeoutIntervalForRequest = model.timeout();
-  configuration.maximumBodySize = kMaximumAnswerSize;
+  configuration.maximumBodySize = limits::kMaximumAnswerBytes;
   ULog("_request(by:callback:)", "dataTaskWithRequest");
   // The reply holds the callback, and so this client, until the outcome.
-  net::fetch(std::move(*urlRequest), configuration, [callback = std::move(callback)](
-                                                        std::optional<std::string> data,
-                                                        std::optional<HttpResponse> response,
-                                                        std::optional<Error> error) {
-    ULogPrints(response);
-    if (error) {
-      ULog("_request(by:callback:)", "Error at the time of the ad request.");
-      callback(std::nullopt, std::move(error));
-      return;
-    }
-    if (!data) {
-      callback(std::nullopt, std::nullopt);
-      return;
-    }
-    ULogPrints(utf8Text(*data));
-    auto decoded = json::decode(*data);
-    if (!decoded) {
-      ULog("_request(by:callback:)", "Exception: NSJSONSerialization.JSONObjectWithData.");
-      callback(std::nullopt, decoded.error());
-      return;
-    }
-    callback(std::move(decoded.value()), std::nullopt);
-  });
+  net::fetch(std::move(*urlRequest), configuration,
+             [callback = std::move(callback)](std::optional<std::string> data,
+                                              std::optional<HttpResponse> response,
+                                              std::optional<Error> error) {
+               ULogPrints(response);
+               if (error) {
+                 ULog("_request(by:callback:)", "Error at the time of the ad request.");
+                 callback(std::nullopt, std::move(error));
+                 return;
+               }
+               if (!data) {
+                 callback(std::nullopt, std::nullopt);
+                 return;
+               }
+               ULogPrints(utf8Text(*data));
+               auto decoded = json::decode(*data);
+               if (!decoded) {
+                 ULog("_request(by:callback:)",
+                      "Exception: NSJSONSerialization.JSONObjectWithData.");
+                 callback(std::nullopt, decoded.error());
+                 return;
+               }
+               callback(std::move(decoded.value()), std::nullopt);
+             });
   ULog("_request(by:callback:)", "END");
 }
 
-Result<net::Request> OvixClient::makeURLRequest(const std::string& url,
-                                                const OvixRequest& model) {
+Result<net::Request> OvixClient::makeURLRequest(const std::string& url, const OvixRequest& model) {
   auto address = net::Url::make(url);
   if (!address) return address.error();
   auto body = makePostData(model);

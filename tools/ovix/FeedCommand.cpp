@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr long long kRows = 24;
+constexpr long long kFeedRows = 24;
 
 // The host's link opener: records what a tap opens instead of launching a browser.
 class ClickRecorder : public ui::URLHandler {
@@ -35,12 +35,7 @@ struct Row {
   std::shared_ptr<OvixAdInfo> ad;  // null for content rows
 };
 
-int usage(const std::string& message) {
-  std::fprintf(stderr,
-               "ovix feed: %s\nusage: ovix feed [--scroll] [--rows N] [--png PATH] [--log]\n",
-               message.c_str());
-  return 2;
-}
+constexpr const char* kFeedUsage = "usage: ovix feed [--scroll] [--rows N] [--png PATH] [--log]\n";
 
 std::optional<int> parse(int argc, char** argv, FeedOptions& options) {
   Options args(argc, argv, 2);
@@ -48,18 +43,19 @@ std::optional<int> parse(int argc, char** argv, FeedOptions& options) {
     if (*name == "rows") {
       const auto value = args.value();
       const auto rows = value ? parseInteger(*value) : std::nullopt;
-      if (!rows || *rows < 1 || *rows > 1000) return usage("--rows takes 1 to 1000");
+      if (!rows || *rows < 1 || *rows > 1000)
+        return usageError("feed", "--rows takes 1 to 1000", kFeedUsage);
       options.rows = *rows;
     } else if (*name == "png") {
       const auto value = args.value();
-      if (!value) return usage("--png takes a path");
+      if (!value) return usageError("feed", "--png takes a path", kFeedUsage);
       options.png = *value;
     } else if (*name == "scroll") {
       options.scroll = true;
     } else if (*name == "log") {
       options.log = true;
     } else {
-      return usage("unknown option '" + *name + "'");
+      return usageError("feed", "unknown option '" + *name + "'", kFeedUsage);
     }
   }
   return std::nullopt;
@@ -141,7 +137,7 @@ int runFeed(int argc, char** argv) {
   const std::int64_t loaded = loadAds();
   if (loaded < 0) return 1;
 
-  const auto feed = buildFeed(options.rows.value_or(kRows));
+  const auto feed = buildFeed(options.rows.value_or(kFeedRows));
   const std::size_t sent = scroll(feed);
   tapFirstAd(feed);
   const bool settled = dispatch::waitForPendingWork(10s);

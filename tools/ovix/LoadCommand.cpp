@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kHelp =
+constexpr const char* kLoadHelp =
     "usage: ovix load [options]\n"
     "  --infeed ID:COUNT      ask for COUNT ads of slot ID (repeatable)\n"
     "  --lat DEG --lon DEG    the device's coordinate\n"
@@ -80,11 +80,6 @@ class Delegate : public OvixInfeed {
   std::optional<std::string> outcome_;  // guarded by mutex_
 };
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "ovix load: %s\n%s", message.c_str(), kHelp);
-  return 2;
-}
-
 // Fills `options`; returns an exit status when the tool should stop.
 std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
   Options args(argc, argv, 2);
@@ -107,7 +102,7 @@ std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
     };
     bool ok = true;
     if (*name == "help") {
-      std::fputs(kHelp, stdout);
+      std::fputs(kLoadHelp, stdout);
       return 0;
     } else if (*name == "infeed") {
       ok = named(options.infeeds);
@@ -144,12 +139,12 @@ std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
     } else if (*name == "log") {
       options.log = true;
     } else {
-      return usageError("unknown option '" + *name + "'");
+      return usageError("load", "unknown option '" + *name + "'", kLoadHelp);
     }
-    if (!ok) return usageError("bad or missing value for --" + *name);
+    if (!ok) return usageError("load", "bad or missing value for --" + *name, kLoadHelp);
   }
   if (options.lat.has_value() != options.lon.has_value()) {
-    return usageError("--lat and --lon go together");
+    return usageError("load", "--lat and --lon go together", kLoadHelp);
   }
   return std::nullopt;
 }
@@ -173,17 +168,18 @@ std::optional<int> configure(const LoadOptions& options) {
   }
   if (options.cacert) {
     if (auto error = net::setExtraTrustedCertificates(*options.cacert)) {
-      return usageError("--cacert: " + error->localizedDescription());
+      return usageError("load", "--cacert: " + error->localizedDescription(), kLoadHelp);
     }
   }
   auto& manager = OvixManager::shared();
   if (options.connect) {
     const auto target = *parseNamed(*options.connect);
     const auto [host, port] = serverHostAndPort(manager.urlString());
-    if (target.second <= 0 || target.second > 65535) return usageError("--connect: bad port");
+    if (target.second <= 0 || target.second > 65535)
+      return usageError("load", "--connect: bad port", kLoadHelp);
     if (auto error = net::setConnectOverride(host, port, target.first,
                                              static_cast<std::uint16_t>(target.second))) {
-      return usageError("--connect: " + error->localizedDescription());
+      return usageError("load", "--connect: " + error->localizedDescription(), kLoadHelp);
     }
   }
   if (options.userAgent) manager.setUserAgent(*options.userAgent);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace ovix::tool {
 
@@ -39,6 +40,11 @@ std::optional<std::pair<std::string, long long>> parseNamed(const std::string& t
   auto number = parseInteger(text.substr(colon + 1));
   if (!number) return std::nullopt;
   return std::make_pair(text.substr(0, colon), *number);
+}
+
+int usageError(const char* command, const std::string& message, const char* usage) {
+  std::fprintf(stderr, "ovix %s: %s\n%s", command, message.c_str(), usage);
+  return 2;
 }
 
 }  // namespace ovix::tool

@@ -27,4 +27,8 @@ std::optional<long long> parseInteger(const std::string& text);
 // "NAME:NUMBER", split at the last colon.
 std::optional<std::pair<std::string, long long>> parseNamed(const std::string& text);
 
+// Prints "ovix COMMAND: MESSAGE" and then `usage` to standard error; returns
+// 2, the tool's exit status for a usage error.
+int usageError(const char* command, const std::string& message, const char* usage);
+
 }  // namespace ovix::tool

@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr long long kRows = 200;
+constexpr long long kScrollRows = 200;
 // Some screens long: a slow image lands on a cell that shows another row.
 constexpr auto kImageDelay = 300ms;
 // Each screen stays up for a few frames of the host's loop.
@@ -58,7 +58,7 @@ int runScrollFeed(const FeedOptions& options) {
   const std::int64_t loaded = loadAds();
   if (loaded < 0) return 1;
 
-  const long long rows = options.rows.value_or(kRows);
+  const long long rows = options.rows.value_or(kScrollRows);
   ReuseTable table(rows);
   RowFaults faults;
   for (double offset = 0;; offset = std::min(offset + kScreenHeight, table.bottom())) {

@@ -14,7 +14,7 @@
 namespace ovix::tool {
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kServeHelp =
     "usage: ovix serve [options]\n"
     "  --port PORT          listen on PORT (default 8443; 0 picks a free one)\n"
     "  --host ADDRESS       listen on ADDRESS (default 127.0.0.1)\n"
@@ -35,11 +35,6 @@ struct ServeOptions {
   std::optional<std::string> ads;
   bool printCertificatePath = false;
 };
-
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "ovix serve: %s\n%s", message.c_str(), kHelp);
-  return 2;
-}
 
 int failure(const std::string& message) {
   std::fprintf(stderr, "ovix serve: %s\n", message.c_str());
@@ -64,7 +59,7 @@ std::optional<int> parse(int argc, char** argv, ServeOptions& options) {
     bool ok = true;
     auto& server = options.server;
     if (*name == "help") {
-      std::fputs(kHelp, stdout);
+      std::fputs(kServeHelp, stdout);
       return 0;
     } else if (*name == "port") {
       const auto port = integer(0, 65535);
@@ -93,9 +88,9 @@ std::optional<int> parse(int argc, char** argv, ServeOptions& options) {
     } else if (*name == "print-cert-path") {
       options.printCertificatePath = true;
     } else {
-      return usageError("unknown option '" + *name + "'");
+      return usageError("serve", "unknown option '" + *name + "'", kServeHelp);
     }
-    if (!ok) return usageError("bad or missing value for --" + *name);
+    if (!ok) return usageError("serve", "bad or missing value for --" + *name, kServeHelp);
   }
   return std::nullopt;
 }
