@@ -9,6 +9,10 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DOVIX_WERROR=ON
 CTEST   := ctest --output-on-failure --no-tests=error -j $(JOBS)
+# The release and tsan trees compile in unity batches, for a third of the
+# compile time; the asan tree compiles each file on its own, so every file is
+# still checked to build by itself, as it does in a plain build.
+UNITY   := -DCMAKE_UNITY_BUILD=ON
 # The sanitizer trees: line tables for readable reports, no further debug
 # information.
 SANITIZED := -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1" -DOVIX_BUILD_BENCH=OFF
@@ -32,12 +36,12 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD)/release/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(UNITY)
 $(BUILD)/asan/build.ninja: | deps
 	CC=clang-16 CXX=clang++-16 $(CMAKE) -S . -B $(BUILD)/asan $(SANITIZED) -DOVIX_SANITIZE=address \
 		-DOVIX_FUZZ=ON
 $(BUILD)/tsan/build.ninja: | deps
-	$(CMAKE) -S . -B $(BUILD)/tsan $(SANITIZED) -DOVIX_SANITIZE=thread
+	$(CMAKE) -S . -B $(BUILD)/tsan $(SANITIZED) $(UNITY) -DOVIX_SANITIZE=thread
 
 build: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
