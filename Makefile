@@ -15,7 +15,7 @@ CTEST   := ctest --output-on-failure --no-tests=error -j $(JOBS)
 UNITY   := -DCMAKE_UNITY_BUILD=ON
 # The sanitizer trees: line tables for readable reports, no further debug
 # information.
-SANITIZED := -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1" -DOVIX_BUILD_BENCH=OFF
+SANITIZED := -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1"
 # Seconds per fuzz target: `make fuzz` and the smoke run of `make test`.
 FUZZ_SECONDS       ?= 60
 FUZZ_SMOKE_SECONDS ?= 5

@@ -11,6 +11,7 @@
 #include "ovix/Impression.hpp"
 #include "ovix/Ovix.hpp"
 #include "support/BeaconServer.hpp"
+#include "support/Curl.hpp"
 #include "support/Inventory.hpp"
 #include "support/Summary.hpp"
 
@@ -20,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Scheme = BeaconServer::Scheme;
 
-constexpr std::size_t kMany = 200;
+constexpr std::size_t kBeacons = 200;
 constexpr auto kServerDelay = std::chrono::milliseconds(50);
 
 std::shared_ptr<OvixAdInfo> adWithBeacons(const BeaconServer& server, std::size_t count) {
@@ -32,7 +33,7 @@ std::shared_ptr<OvixAdInfo> adWithBeacons(const BeaconServer& server, std::size_
 }
 
 void Beacons(benchmark::State& state, Scheme scheme, std::size_t count) {
-  BeaconServer server(scheme, kMany + 16, kServerDelay);
+  BeaconServer server(scheme, kBeacons + 16, kServerDelay);
   const auto ad = adWithBeacons(server, count);
   std::size_t sent = 0;
   for (auto _ : state) {
@@ -49,20 +50,16 @@ void Beacons(benchmark::State& state, Scheme scheme, std::size_t count) {
   OvixManager::shared().clearAd();
 }
 
-size_t discard(char*, size_t size, size_t count, void*) {
-  return size * count;
-}
-
 // The same GETs on a multi handle of one's own: new connections, verified TLS.
 void BareCurlBeacons(benchmark::State& state, Scheme scheme) {
-  BeaconServer server(scheme, kMany + 16, kServerDelay);
+  BeaconServer server(scheme, kBeacons + 16, kServerDelay);
   const std::string connectTo = "ad.ovix.example:443:127.0.0.1:" + std::to_string(server.port());
   curl_slist* connect = curl_slist_append(nullptr, connectTo.c_str());
   CURLM* multi = curl_multi_init();
   std::size_t sent = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
-    for (std::size_t i = 0; i < kMany; ++i) {
+    for (std::size_t i = 0; i < kBeacons; ++i) {
       CURL* easy = curl_easy_init();
       curl_easy_setopt(easy, CURLOPT_URL, server.url(i).c_str());
       curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connect);
@@ -70,7 +67,7 @@ void BareCurlBeacons(benchmark::State& state, Scheme scheme) {
       curl_easy_setopt(easy, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
       curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
       curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discard);
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
       curl_multi_add_handle(multi, easy);
     }
     for (int running = 1; running > 0;) {
@@ -85,7 +82,7 @@ void BareCurlBeacons(benchmark::State& state, Scheme scheme) {
       if (running > 0) curl_multi_poll(multi, nullptr, 0, 100, nullptr);
     }
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    sent += kMany;
+    sent += kBeacons;
     if (server.answered() != sent) {
       state.SkipWithError("a beacon was not answered");
       break;
@@ -95,15 +92,15 @@ void BareCurlBeacons(benchmark::State& state, Scheme scheme) {
   curl_slist_free_all(connect);
 }
 
-const bool kRegistered = [] {
+const bool kBeaconsRegistered = [] {
   const auto add = [](const char* name, Scheme scheme, std::size_t count) {
     benchmark::RegisterBenchmark(name, Beacons, scheme, count)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
   };
-  add("BeaconsHttps_200", Scheme::kHttps, kMany);
+  add("BeaconsHttps_200", Scheme::kHttps, kBeacons);
   add("BeaconsHttps_1", Scheme::kHttps, 1);
-  add("BeaconsHttp_200", Scheme::kHttp, kMany);
+  add("BeaconsHttp_200", Scheme::kHttp, kBeacons);
   add("BeaconsHttp_1", Scheme::kHttp, 1);
   for (const auto& [name, scheme] : {std::pair{"BareCurlBeaconsHttps_200", Scheme::kHttps},
                                      std::pair{"BareCurlBeaconsHttp_200", Scheme::kHttp}}) {

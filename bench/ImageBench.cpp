@@ -83,7 +83,7 @@ void LibjpegFullDecode(benchmark::State& state) {
 BENCHMARK(ImageDecodeAndRedraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LibjpegFullDecode)->Unit(benchmark::kMicrosecond);
 
-const bool kCompared =
+const bool kImageCompared =
     compare("Image, 640×360 JPEG to 120×80", "ImageDecodeAndRedraw", "LibjpegFullDecode", 1.2);
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "ovix/Ovix.hpp"
 #include "support/AdJson.hpp"
+#include "support/Curl.hpp"
 #include "support/Inventory.hpp"
 #include "support/QuietStdout.hpp"
 #include "support/Summary.hpp"
@@ -21,14 +22,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using test::TlsServer;
 
-constexpr std::size_t kSlots = 5;
+constexpr std::size_t kLoadSlots = 5;
 constexpr std::size_t kAdsPerSlot = 2;
 constexpr const char* kUserAgent = "OvixBench/1.0";
 
 // The ad server on loopback, reached as ad.ovix.example:443.
 class AdServer {
  public:
-  AdServer() : answer_(answerJson(kSlots * kAdsPerSlot, kSlots)) {
+  AdServer() : answer_(answerJson(kLoadSlots * kAdsPerSlot, kLoadSlots)) {
     server_.handle("POST", "/ad/v2.ios", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content(answer_, "application/json");
     });
@@ -72,13 +73,13 @@ class Delegate : public OvixInfeed {
 std::optional<Clock::duration> loadOnce() {
   auto delegate = std::make_shared<Delegate>();
   OvixRequest request;
-  for (const auto& slot : slotIds(kSlots)) request.set(slot, kAdsPerSlot);
+  for (const auto& slot : slotIds(kLoadSlots)) request.set(slot, kAdsPerSlot);
   const auto start = Clock::now();
   OvixManager::shared().loadOvix(request, delegate);
   dispatch::runMainQueueUntil([&] { return delegate->done(); }, std::chrono::seconds(10));
   settle();
   OvixManager::shared().clearAd();
-  if (delegate->count() != static_cast<std::int64_t>(kSlots * kAdsPerSlot)) return std::nullopt;
+  if (delegate->count() != static_cast<std::int64_t>(kLoadSlots * kAdsPerSlot)) return std::nullopt;
   return delegate->at() - start;
 }
 
@@ -93,10 +94,6 @@ void LoadOvix(benchmark::State& state) {
     }
     state.SetIterationTime(std::chrono::duration<double>(*took).count());
   }
-}
-
-size_t discard(char*, size_t size, size_t count, void*) {
-  return size * count;
 }
 
 void BareCurlPost(benchmark::State& state) {
@@ -128,7 +125,7 @@ void BareCurlPost(benchmark::State& state) {
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discard);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &discardBody);
   for (auto _ : state) {
     const auto start = Clock::now();
     const CURLcode result = curl_easy_perform(easy);
@@ -149,8 +146,8 @@ void BareCurlPost(benchmark::State& state) {
 BENCHMARK(LoadOvix)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BareCurlPost)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-const bool kCompared = compare("Load latency, 10 ads / 5 slots, new TLS connection", "LoadOvix",
-                               "BareCurlPost", 1.10, Measure::kRealTime);
+const bool kLoadCompared = compare("Load latency, 10 ads / 5 slots, new TLS connection", "LoadOvix",
+                                   "BareCurlPost", 1.10, Measure::kRealTime);
 
 }  // namespace
 }  // namespace ovix::bench

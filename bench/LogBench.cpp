@@ -35,8 +35,8 @@ BENCHMARK(LogEntryOff);
 BENCHMARK(LogDumpOff);
 BENCHMARK(EmptyCall);
 
-const bool kCompared = compare("Log entry, logging off", "LogEntryOff", "EmptyCall", 1.5) &&
-                       compare("Log value dump, logging off", "LogDumpOff", "EmptyCall", 1.5);
+const bool kLogCompared = compare("Log entry, logging off", "LogEntryOff", "EmptyCall", 1.5) &&
+                          compare("Log value dump, logging off", "LogDumpOff", "EmptyCall", 1.5);
 
 }  // namespace
 }  // namespace ovix::bench

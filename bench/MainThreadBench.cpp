@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "ovix/model/OvixAds.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/model/OvixAds.hpp"
 #include "ovix/platform/TableViewCell.hpp"
 #include "support/Inventory.hpp"
 #include "support/Summary.hpp"
@@ -16,9 +16,9 @@
 namespace ovix::bench {
 namespace {
 
-constexpr std::size_t kSlots = 10;
+constexpr std::size_t kMainThreadSlots = 10;
 constexpr std::size_t kFew = 10;
-constexpr std::size_t kMany = 10000;
+constexpr std::size_t kManyAds = 10000;
 // Cells made ahead, with the clock stopped, for operations that use a cell once.
 constexpr std::size_t kCellBatch = 1000;
 constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
@@ -38,11 +38,11 @@ std::shared_ptr<ui::TableViewCell> boundCell(const std::shared_ptr<OvixAdInfo>& 
 }
 
 void HasNextAd(benchmark::State& state, std::size_t ads) {
-  loadShared(parsedAds(ads, kSlots));
-  const auto slots = slotIds(kSlots);
+  loadShared(parsedAds(ads, kMainThreadSlots));
+  const auto slots = slotIds(kMainThreadSlots);
   std::size_t next = 0;
   for (auto _ : state) {
-    auto ad = manager().hasNextAd(slots[next++ % kSlots]);
+    auto ad = manager().hasNextAd(slots[next++ % kMainThreadSlots]);
     benchmark::DoNotOptimize(ad.get());
   }
   manager().clearAd();
@@ -50,11 +50,11 @@ void HasNextAd(benchmark::State& state, std::size_t ads) {
 
 // A cell whose ad's impression was sent is displayed again.
 void ImpressionAlreadySent(benchmark::State& state, std::size_t ads) {
-  loadShared(parsedAds(ads, kSlots, Urls::kNone));
+  loadShared(parsedAds(ads, kMainThreadSlots, Urls::kNone));
   const auto loaded = *manager().ovixAds()->ads();
   std::vector<std::shared_ptr<ui::TableViewCell>> cells;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    cells.push_back(boundCell(loaded[i * loaded.size() / kSlots]));
+  for (std::size_t i = 0; i < kMainThreadSlots; ++i) {
+    cells.push_back(boundCell(loaded[i * loaded.size() / kMainThreadSlots]));
     manager().tryImpression(cells.back(), kWillDisplay);
   }
   settle();
@@ -68,7 +68,7 @@ void ImpressionAlreadySent(benchmark::State& state, std::size_t ads) {
 // are handed to a worker. Once every ad is impressed the inventory is loaded
 // again, with the clock stopped.
 void ImpressionFirstDisplay(benchmark::State& state, std::size_t ads) {
-  const auto records = parsedAds(ads, kSlots, Urls::kNone);
+  const auto records = parsedAds(ads, kMainThreadSlots, Urls::kNone);
   std::vector<std::shared_ptr<ui::TableViewCell>> cells;
   std::size_t impressed = ads;
   std::size_t next = 0;
@@ -97,7 +97,7 @@ void ImpressionFirstDisplay(benchmark::State& state, std::size_t ads) {
 
 // The default binding of an ad into a fresh plain cell.
 void DefaultBinding(benchmark::State& state, std::size_t ads) {
-  loadShared(parsedAds(ads, kSlots, Urls::kNone));
+  loadShared(parsedAds(ads, kMainThreadSlots, Urls::kNone));
   const auto loaded = *manager().ovixAds()->ads();
   std::vector<std::shared_ptr<ui::TableViewCell>> cells;
   std::size_t next = 0;
@@ -122,11 +122,11 @@ void registerPair(const char* name, void (*function)(benchmark::State&, std::siz
   const std::string few = std::string(name) + "_10";
   const std::string many = std::string(name) + "_10000";
   benchmark::RegisterBenchmark(few.c_str(), function, kFew);
-  benchmark::RegisterBenchmark(many.c_str(), function, kMany);
+  benchmark::RegisterBenchmark(many.c_str(), function, kManyAds);
   compare(std::string(name) + ", 10,000 ads vs 10", many, few, 2);
 }
 
-const bool kRegistered = [] {
+const bool kMainThreadRegistered = [] {
   registerPair("HasNextAd", HasNextAd);
   registerPair("TryImpressionAlreadySent", ImpressionAlreadySent);
   registerPair("TryImpressionFirstDisplay", ImpressionFirstDisplay);

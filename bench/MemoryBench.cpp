@@ -12,7 +12,7 @@ namespace ovix::bench {
 namespace {
 
 constexpr std::size_t kAds = 10000;
-constexpr std::size_t kSlots = 10;
+constexpr std::size_t kMemorySlots = 10;
 
 double heapInUse() {
   const struct mallinfo2 info = ::mallinfo2();
@@ -22,8 +22,8 @@ double heapInUse() {
 // Grows the decoder's buffers and fills its spare document, which it keeps
 // for later answers: memory of the decoder, not of the inventory.
 void warmDecoder() {
-  parsedAds(kAds, kSlots);
-  parsedAds(100, kSlots);
+  parsedAds(kAds, kMemorySlots);
+  parsedAds(100, kMemorySlots);
 }
 
 void report(benchmark::State& state, double bytes) {
@@ -39,7 +39,7 @@ void MemoryFirstLoad(benchmark::State& state) {
   for (auto _ : state) {
     const double before = heapInUse();
     OvixAds inventory;
-    inventory.add(parsedAds(kAds, kSlots));
+    inventory.add(parsedAds(kAds, kMemorySlots));
     bytes = heapInUse() - before;
   }
   report(state, bytes);
@@ -53,7 +53,7 @@ void MemoryHundredLoads(benchmark::State& state) {
   for (auto _ : state) {
     const double before = heapInUse();
     OvixAds inventory;
-    for (std::size_t i = 0; i < kAds / 100; ++i) inventory.add(parsedAds(100, kSlots));
+    for (std::size_t i = 0; i < kAds / 100; ++i) inventory.add(parsedAds(100, kMemorySlots));
     bytes = heapInUse() - before;
   }
   report(state, bytes);
@@ -69,7 +69,7 @@ BENCHMARK(MemoryFirstLoad)->Iterations(3);
 BENCHMARK(MemoryHundredLoads)->Iterations(3);
 BENCHMARK(MemoryJsonSize)->Iterations(1);
 
-const bool kCompared =
+const bool kMemoryCompared =
     compareCounter("Memory per ad at 10,000 ads, one first load", "MemoryFirstLoad",
                    "MemoryJsonSize", 3, "heap_per_ad", "B") &&
     compareCounter("Memory per ad at 10,000 ads, 100 loads", "MemoryHundredLoads", "MemoryJsonSize",

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "ovix/OvixJsonParser.hpp"
-#include "platform/json/Json.hpp"
 #include "ovix/model/OvixAds.hpp"
+#include "platform/json/Json.hpp"
 #include "support/AdJson.hpp"
 #include "support/Summary.hpp"
 
@@ -79,10 +79,10 @@ BENCHMARK(ResponseFirstLoad);
 BENCHMARK(ResponseLaterLoad);
 BENCHMARK(ResponseSimdjsonDom);
 
-const bool kCompared = compare("Response, 100 ads / 5 slots, first load", "ResponseFirstLoad",
-                               "ResponseSimdjsonDom", 4) &&
-                       compare("Response, 100 ads / 5 slots, later load", "ResponseLaterLoad",
-                               "ResponseSimdjsonDom", 4);
+const bool kResponseCompared = compare("Response, 100 ads / 5 slots, first load",
+                                       "ResponseFirstLoad", "ResponseSimdjsonDom", 4) &&
+                               compare("Response, 100 ads / 5 slots, later load",
+                                       "ResponseLaterLoad", "ResponseSimdjsonDom", 4);
 
 }  // namespace
 }  // namespace ovix::bench

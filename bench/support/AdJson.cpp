@@ -12,7 +12,7 @@ std::string number(std::size_t value) {
   return text;
 }
 
-std::string quoted(const std::string& text) {
+std::string jsonString(const std::string& text) {
   return "\"" + text + "\"";
 }
 
@@ -28,22 +28,22 @@ std::string adJson(std::size_t index, const std::string& infeedId, Urls urls) {
   if (urls == Urls::kAll) {
     // Appended rather than "[" + ..., which GCC 12 at -O3 warns of wrongly.
     imp = "[";
-    imp += quoted("https://imp.ovix.example/v2/imp" + tracking + "&n=1");
+    imp += jsonString("https://imp.ovix.example/v2/imp" + tracking + "&n=1");
     imp += ",";
-    imp += quoted("https://measure.partner.example/pixel" + tracking + "&n=2");
+    imp += jsonString("https://measure.partner.example/pixel" + tracking + "&n=2");
     imp += "]";
     viewable = "[";
-    viewable += quoted("https://imp.ovix.example/v2/vimp" + tracking);
+    viewable += jsonString("https://imp.ovix.example/v2/vimp" + tracking);
     viewable += "]";
     image = "https://img.ovix.example/creative/" + id + "/640x360.jpg";
   }
   const std::string head =
-      "{\"title\":" + quoted("Autumn sale " + id + ": 30% off running shoes until Sunday") +
-      ",\"displayed_advertiser\":" + quoted("Northwind Outfitters") +
-      ",\"image_url\":" + quoted(image) + ",\"imp_url\":" + imp + ",\"view_imp_url\":" + viewable +
-      ",\"click_url\":" +
-      quoted("https://click.ovix.example/v2/click" + tracking +
-             "&dest=https%3A%2F%2Fshop.northwind.example%2Fsale") +
+      "{\"title\":" + jsonString("Autumn sale " + id + ": 30% off running shoes until Sunday") +
+      ",\"displayed_advertiser\":" + jsonString("Northwind Outfitters") +
+      ",\"image_url\":" + jsonString(image) + ",\"imp_url\":" + imp +
+      ",\"view_imp_url\":" + viewable + ",\"click_url\":" +
+      jsonString("https://click.ovix.example/v2/click" + tracking +
+                 "&dest=https%3A%2F%2Fshop.northwind.example%2Fsale") +
       ",\"description\":\"";
   std::string description =
       "Light, cushioned and made for long distances: this season's trainers, trail shoes and "
@@ -68,7 +68,7 @@ std::string answerJson(std::size_t ads, std::size_t slots, Urls urls) {
   std::string json = "{\"ads\":{";
   for (std::size_t s = 0; s < slots; ++s) {
     if (s != 0) json += ",";
-    json += quoted(ids[s]) + ":[";
+    json += jsonString(ids[s]) + ":[";
     bool first = true;
     for (std::size_t i = s; i < ads; i += slots) {
       if (!first) json += ",";

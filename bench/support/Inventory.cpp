@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "ovix/OvixJsonParser.hpp"
-#include "platform/json/Json.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/json/Json.hpp"
 
 namespace ovix::bench {
 
