@@ -7,33 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
 
 namespace ovix::ui {
 namespace {
-
-struct RecordingHandler : URLHandler {
-  std::vector<std::string> calls;
-  bool canOpenURL(const std::string& url) override {
-    calls.push_back("can " + url);
-    return true;
-  }
-  bool openURL(const std::string& url) override {
-    calls.push_back("open " + url);
-    return true;
-  }
-};
-
-TEST(ApplicationTest, InstalledHandlerReceivesTheCallsUntilReset) {
-  auto handler = std::make_shared<RecordingHandler>();
-  Application::setURLHandler(handler);
-  EXPECT_TRUE(Application::canOpenURL("myapp://offer/1"));
-  EXPECT_TRUE(Application::openURL("myapp://offer/1"));
-  Application::resetURLHandler();
-  EXPECT_FALSE(Application::openURL("myapp://offer/2"));
-  EXPECT_EQ(handler->calls,
-            (std::vector<std::string>{"can myapp://offer/1", "open myapp://offer/1"}));
-}
 
 TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
   Application::setURLHandler(nullptr);
