@@ -1,37 +1,24 @@
 // The demo host, `ovix feed`, run end to end as a person runs it.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "ovix/platform/ImageDecoding.hpp"
 #include "support/Process.hpp"
 #include "support/TemporaryDirectory.hpp"
 
 namespace ovix {
 namespace {
 
-// The picture it wrote, decoded.
-std::shared_ptr<const gfx::Image> picture(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
-  return gfx::decodeImage(bytes.data(), bytes.size());
-}
-
 TEST(FeedDemoTest, FeedLoadsShowsCountsEveryDisplayedAdOnceAndDrawsThePicture) {
   test::TemporaryDirectory folder;
   const std::string png = (folder.path() / "feed.png").string();
   const auto result = test::runProcess({OVIX_TOOL_PATH, "feed", "--rows", "12", "--png", png});
   ASSERT_EQ(result.status, 0) << result.out << result.err;
-  // Three ads, two beacon URLs each, sent once and counted by the server.
+  // Three ads, two beacon URLs each, sent once and counted by the server; the
+  // picture written (PNG writing is checked in RendererTest).
   for (const std::string& line : std::vector<std::string>{
            "loaded 6 ads\n", "feed 12 rows, 3 ads\n", "impressions sent 6, counted by server 6\n",
            "opened https://ad.ovix.example/click/", "picture " + png + " 375x960\n"}) {
     EXPECT_NE(result.out.find(line), std::string::npos) << line << " in " << result.out;
   }
-  const auto drawn = picture(png);
-  ASSERT_TRUE(drawn);
-  EXPECT_EQ(drawn->height(), 960);
 }
 
 // Enough rows that reused cells go from story to ad, ad to story, ad to ad,
