@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/TemporaryDirectory.hpp"
+
 namespace ovix::ui {
 namespace {
 
@@ -29,9 +31,8 @@ TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
 TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
   // A stand-in xdg-open, first on PATH, writes what it received into a FIFO,
   // which the test reads: opening it waits for the stand-in.
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "ovix-opener";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+  const test::TemporaryDirectory temporary;
+  const auto& folder = temporary.path();
   const auto received = folder / "received";
   ASSERT_EQ(::mkfifo(received.c_str(), 0600), 0);
   std::ofstream(folder / "xdg-open")
@@ -49,7 +50,6 @@ TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
   std::ifstream fifo(received);
   const std::string text((std::istreambuf_iterator<char>(fifo)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "1\n" + url + "\n");
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
