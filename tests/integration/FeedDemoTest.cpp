@@ -1,12 +1,6 @@
 // The demo host, `ovix feed`, run end to end as a person runs it.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <regex>
-
-#include "ovix/platform/ImageDecoding.hpp"
 #include "support/Process.hpp"
 #include "support/TemporaryDirectory.hpp"
 
@@ -14,35 +8,17 @@ namespace ovix {
 namespace {
 
 TEST(FeedDemoTest, FeedLoadsShowsCountsEveryDisplayedAdOnceAndDrawsThePicture) {
-  char folder[] = "/tmp/ovix-feed-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string png = std::string(folder) + "/feed.png";
+  test::TemporaryDirectory folder;
+  const std::string png = (folder.path() / "feed.png").string();
   const auto result = test::runProcess({OVIX_TOOL_PATH, "feed", "--rows", "12", "--png", png});
   ASSERT_EQ(result.status, 0) << result.out << result.err;
-
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(result.out, m, std::regex(R"(loaded (\d+) ads\n)")));
-  EXPECT_EQ(m[1], "6");
-  ASSERT_TRUE(std::regex_search(result.out, m, std::regex(R"(feed (\d+) rows, (\d+) ads\n)")));
-  EXPECT_EQ(m[1], "12");
-  EXPECT_EQ(m[2], "3");
-  ASSERT_TRUE(std::regex_search(
-      result.out, m, std::regex(R"(impressions sent (\d+), counted by server (\d+)\n)")));
-  EXPECT_EQ(m[1], m[2]);
-  EXPECT_EQ(m[1], "6") << "three ads, two beacon URLs each, once";
-  EXPECT_TRUE(std::regex_search(result.out, std::regex(R"(opened https://\S+\n)")));
-  ASSERT_TRUE(std::regex_search(result.out, m, std::regex(R"(picture (\S+) (\d+)x(\d+)\n)")));
-  EXPECT_EQ(m[1], png);
-  EXPECT_EQ(m[2], "375");
-  EXPECT_EQ(m[3], "960");
-
-  std::ifstream file(png, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
-  const auto picture = gfx::decodeImage(bytes.data(), bytes.size());
-  ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(picture->width(), 375);
-  std::remove(png.c_str());
-  ::rmdir(folder);
+  // Three ads, two beacon URLs each, sent once and counted by the server; the
+  // picture written (PNG writing is checked in RendererTest).
+  for (const std::string& line : std::vector<std::string>{
+           "loaded 6 ads\n", "feed 12 rows, 3 ads\n", "impressions sent 6, counted by server 6\n",
+           "opened https://ad.ovix.example/click/", "picture " + png + " 375x960\n"}) {
+    EXPECT_NE(result.out.find(line), std::string::npos) << line << " in " << result.out;
+  }
 }
 
 // Enough rows that reused cells go from story to ad, ad to story, ad to ad,

@@ -8,10 +8,6 @@
 namespace ovix::test {
 namespace {
 
-void require(bool ok, const char* what) {
-  if (!ok) throw std::runtime_error(what);
-}
-
 void put(Bytes& bytes, std::size_t at, std::uint32_t value, int size, bool bigEndian) {
   for (int i = 0; i < size; ++i) {
     bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * (bigEndian ? size - 1 - i : i)));
@@ -62,7 +58,9 @@ Bytes withSize(Bytes image, std::uint32_t width, std::uint32_t height) {
       put(image, at + 2, height, 2, false);
     }
   } else {  // lossless WebP: 14 bits each of width - 1 and height - 1 after 0x2f
-    require(image[15] == 'L' && width <= 16384 && height <= 16384, "not a lossless WebP size");
+    if (image[15] != 'L' || width > 16384 || height > 16384) {
+      throw std::runtime_error("not a lossless WebP size");
+    }
     const std::uint32_t flags = image[24] & 0xf0;
     put(image, 21, (width - 1) | (height - 1) << 14 | flags << 24, 4, false);
   }

@@ -8,18 +8,7 @@
 // damage them.
 namespace ovix::test {
 
-using encoders::Bytes;
-using encoders::encodeAnimatedWebp;
-using encoders::encodeGif;
-using encoders::encodeJpeg;
-using encoders::encodePng;
-using encoders::encodeWebp;
-using encoders::GifFrame;
-using encoders::GifPalette;
-using encoders::JpegLayout;
-using encoders::PngLayout;
-using encoders::Rgba8;
-using encoders::RgbaImage;
+using namespace encoders;
 
 // The premultiplied 0xAARRGGBB word a decoder should give for `c`.
 std::uint32_t expectedArgb(Rgba8 c);

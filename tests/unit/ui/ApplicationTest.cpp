@@ -7,33 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
+
+#include "support/TemporaryDirectory.hpp"
 
 namespace ovix::ui {
 namespace {
-
-struct RecordingHandler : URLHandler {
-  std::vector<std::string> calls;
-  bool canOpenURL(const std::string& url) override {
-    calls.push_back("can " + url);
-    return true;
-  }
-  bool openURL(const std::string& url) override {
-    calls.push_back("open " + url);
-    return true;
-  }
-};
-
-TEST(ApplicationTest, InstalledHandlerReceivesTheCallsUntilReset) {
-  auto handler = std::make_shared<RecordingHandler>();
-  Application::setURLHandler(handler);
-  EXPECT_TRUE(Application::canOpenURL("myapp://offer/1"));
-  EXPECT_TRUE(Application::openURL("myapp://offer/1"));
-  Application::resetURLHandler();
-  EXPECT_FALSE(Application::openURL("myapp://offer/2"));
-  EXPECT_EQ(handler->calls,
-            (std::vector<std::string>{"can myapp://offer/1", "open myapp://offer/1"}));
-}
 
 TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
   Application::setURLHandler(nullptr);
@@ -53,9 +31,8 @@ TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
 TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
   // A stand-in xdg-open, first on PATH, writes what it received into a FIFO,
   // which the test reads: opening it waits for the stand-in.
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "ovix-opener";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+  const test::TemporaryDirectory temporary;
+  const auto& folder = temporary.path();
   const auto received = folder / "received";
   ASSERT_EQ(::mkfifo(received.c_str(), 0600), 0);
   std::ofstream(folder / "xdg-open")
@@ -73,7 +50,6 @@ TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
   std::ifstream fifo(received);
   const std::string text((std::istreambuf_iterator<char>(fifo)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "1\n" + url + "\n");
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ovix/platform/View.hpp"
+#include "ovix/platform/Button.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,11 @@ namespace ovix::ui {
 namespace {
 
 using Views = std::vector<std::shared_ptr<View>>;
+
+struct Listener {
+  int taps = 0;
+  void onTap(Button&) { ++taps; }
+};
 
 TEST(ViewTest, AddSubviewStacksMovesReparentsAndRefusesCycles) {
   auto root = make<View>();
@@ -15,61 +20,50 @@ TEST(ViewTest, AddSubviewStacksMovesReparentsAndRefusesCycles) {
   root->addSubview(b);
   root->addSubview(a);
   EXPECT_EQ(root->subviews(), (Views{b, a})) << "re-adding brings it to the top";
-  EXPECT_EQ(a->superview(), root);
-
   auto other = make<View>();
   other->addSubview(a);
   EXPECT_EQ(root->subviews(), (Views{b}));
   EXPECT_EQ(a->superview(), other);
-
   b->addSubview(root);
   b->addSubview(b);
   b->addSubview(nullptr);
   EXPECT_TRUE(b->subviews().empty());
   EXPECT_EQ(root->superview(), nullptr);
-}
 
-TEST(ViewTest, SubviewsAreOwnedAndSuperviewsAreNot) {
-  auto root = make<View>();
-  auto kept = make<View>();
-  root->addSubview(kept);
-  root->addSubview(make<View>());
-  std::weak_ptr<View> onlyInTree = root->subviews().back();
+  // Subviews are owned, superviews are not.
   std::weak_ptr<View> watchRoot = root;
   root.reset();
   EXPECT_TRUE(watchRoot.expired());
-  EXPECT_TRUE(onlyInTree.expired());
-  EXPECT_EQ(kept->superview(), nullptr);
-
-  auto parent = make<View>();
-  parent->addSubview(make<View>());
-  onlyInTree = parent->subviews().front();
-  parent->subviews().front()->removeFromSuperview();  // drops its last owner while running
-  EXPECT_TRUE(onlyInTree.expired());
-  EXPECT_TRUE(parent->subviews().empty());
+  EXPECT_EQ(b->superview(), nullptr);
 }
 
-TEST(ViewTest, AssociatedObjectsAreReleasedWhenReplacedRemovedOrWithTheView) {
-  static const char kFirst = 0;
-  static const char kSecond = 0;
-  auto view = make<View>();
-  auto one = std::make_shared<int>(1);
-  std::weak_ptr<int> watchOne = one;
-  view->setAssociatedObject(&kFirst, std::move(one));
-  view->setAssociatedObject(&kSecond, std::make_shared<int>(2));
-  EXPECT_EQ(*std::static_pointer_cast<int>(view->associatedObject(&kFirst)), 1);
-  std::weak_ptr<void> two = view->associatedObject(&kSecond);
+TEST(ViewTest, TapsReachLiveTargetsInOrderAndAnActionMayDropItsButton) {
+  auto cell = make<View>();
+  cell->addSubview(make<Button>());
+  std::weak_ptr<Button> button = std::static_pointer_cast<Button>(cell->subviews().front());
+  auto first = std::make_shared<Listener>();
+  auto second = std::make_shared<Listener>();
+  std::vector<int> order;
+  button.lock()->addTarget(second, &Listener::onTap);
+  button.lock()->addTarget(first, [&order](Button&) { order.push_back(1); });
+  button.lock()->addTarget(second, [&order](Button&) { order.push_back(2); });
+  button.lock()->sendTouchUpInside();
+  EXPECT_EQ(second->taps, 1);
+  std::weak_ptr<Listener> watch = second;
+  second.reset();
+  EXPECT_TRUE(watch.expired()) << "the button does not own its targets";
+  button.lock()->sendTouchUpInside();  // the dead ones are skipped
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 1}));
 
-  view->setAssociatedObject(&kFirst, std::make_shared<int>(3));
-  EXPECT_TRUE(watchOne.expired()) << "replaced";
-  EXPECT_EQ(*std::static_pointer_cast<int>(view->associatedObject(&kFirst)), 3);
-  view->setAssociatedObject(&kSecond, nullptr);
-  EXPECT_TRUE(two.expired()) << "removed";
-  EXPECT_EQ(view->associatedObject(&kSecond), nullptr);
-
-  std::weak_ptr<void> three = view->associatedObject(&kFirst);
-  view.reset();
-  EXPECT_TRUE(three.expired()) << "released with the view";
+  int later = 0;
+  button.lock()->addTarget(first, [&](Button& tapped) {
+    tapped.addTarget(first, [&](Button&) { ++later; });
+    tapped.removeFromSuperview();  // drops its last owner while running
+  });
+  button.lock()->sendTouchUpInside();
+  EXPECT_TRUE(button.expired());
+  EXPECT_TRUE(cell->subviews().empty());
+  EXPECT_EQ(later, 0);
 }
 
 }  // namespace
