@@ -1,35 +1,28 @@
 // Cells reused as a feed scrolls: each shows its own ad, and nothing else.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
 
 #include "encoders/ImageEncoders.hpp"
-#include "ovix/model/OvixAds.hpp"
-#include "ovix/Ovix.hpp"
 #include "ovix/OvixClickListener.hpp"
 #include "ovix/ViewTags.hpp"
-#include "ovix/platform/TableViewCell.hpp"
-#include "support/TlsServer.hpp"
+#include "ovix/model/OvixAds.hpp"
+#include "support/IntegrationTest.hpp"
 
 namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TlsServer;
-
-constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
+using test::kWillDisplay;
 
 // Banners of one colour each, 300 by 200.
 constexpr std::uint32_t kRed = 0xFFC81E1E;
 constexpr std::uint32_t kGreen = 0xFF1EC81E;
 constexpr std::uint32_t kBlue = 0xFF1E1EC8;
 
-class ReuseTest : public ::testing::Test {
+class ReuseTest : public test::IntegrationTest {
  protected:
   void SetUp() override {
-    net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath());
-    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port());
+    IntegrationTest::SetUp();
     // /img/NAME.png at once, /slow/NAME.png once releaseHeld() lets it go.
     server_.handle(
         "GET", "/(img|slow)/(red|green|blue)\\.png",
@@ -42,22 +35,8 @@ class ReuseTest : public ::testing::Test {
               {std::uint8_t(colour >> 16), std::uint8_t(colour >> 8), std::uint8_t(colour), 255}));
           res.set_content(std::string(png.begin(), png.end()), "image/png");
         });
-    server_.handle("GET", "/imp/.*", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("", "text/plain");
-    });
-    manager().setScreenWidth(320);
+    answer("GET", "/imp/.*", "", 200, "text/plain");
   }
-
-  void TearDown() override {
-    server_.releaseHeld();
-    EXPECT_TRUE(dispatch::waitForPendingWork(10s));
-    manager().clearAd();
-    manager().setImageViewRect(Rect());
-    manager().setAdLabelString("PR");
-    net::clearConnectOverrides();
-  }
-
-  static OvixManager& manager() { return OvixManager::shared(); }
 
   static std::shared_ptr<OvixAdInfo> ad(const std::string& name, const std::string& image) {
     auto record = std::make_shared<OvixAdInfo>();
@@ -101,15 +80,11 @@ class ReuseTest : public ::testing::Test {
   // Runs the main queue until the server holds `held` requests and nothing
   // else is in flight.
   bool settleWithHeld(std::size_t held) {
-    return server_.waitForHeld(held, 10s) && dispatch::runMainQueueUntil(
-                                                 [&] {
-                                                   return net::pendingTransfers() == held &&
-                                                          dispatch::pendingWork() == held;
-                                                 },
-                                                 10s);
+    return server_.waitForHeld(held, 10s) &&
+           dispatch::runMainQueueUntil(
+               [&] { return net::pendingTransfers() == held && dispatch::pendingWork() == held; },
+               10s);
   }
-
-  TlsServer server_;
 };
 
 TEST_F(ReuseTest, TheLatestBindingsImageWinsWhicheverDownloadEndsLast) {
@@ -201,7 +176,6 @@ TEST_F(ReuseTest, RebindingKeepsOneLabelAndOneButtonAndUnbindingLeavesTheHostsCe
   EXPECT_EQ(cell->imageView()->image(), nullptr) << "an image landed on a content row";
   EXPECT_EQ(picture->image(), nullptr);
   EXPECT_EQ(cell->textLabel()->text(), "A story");
-  manager().setScreenWidth(320);
 }
 
 TEST_F(ReuseTest, WorkersReportDisplaysWhileTheMainThreadRebindsAndTheHostChangesItsAds) {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "support/TestCertificate.hpp"
+#include "support/TlsServer.hpp"
 
 namespace ovix::test {
 namespace {
@@ -125,7 +125,7 @@ void RawTlsServer::serveConnection(int connection) {
     return;
   }
   std::unique_ptr<SSL_CTX, ContextDeleter> context(SSL_CTX_new(TLS_server_method()));
-  const auto certificate = trustedTestCertificate();
+  const auto certificate = TlsServer::credentials(TlsServer::Certificate::kTrusted);
   if (!context || SSL_CTX_use_certificate(context.get(), certificate->certificate()) != 1 ||
       SSL_CTX_use_PrivateKey(context.get(), certificate->key()) != 1) {
     return;

@@ -18,7 +18,7 @@ namespace ovix::test {
 // arrived (head and Content-Length body) and answers every connection with
 // the same raw reply, then behaves as its mode says. For checking what goes
 // on the wire, which a parsing server hides, and for servers that misbehave
-// in ways a parsing server cannot. Presents trustedTestCertificate(); serves
+// in ways a parsing server cannot. Presents TlsServer's kTrusted certificate; serves
 // one connection at a time on its own thread. Thread-safe.
 class RawTlsServer {
  public:

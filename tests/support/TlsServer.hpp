@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/TestCertificate.hpp"
+#include "devserver/Certificate.hpp"
 
 namespace ovix::test {
 
@@ -46,9 +46,13 @@ class TlsServer {
     kWrongHost,  // in trustedCertificatesPath(), for another host than the test hosts
   };
 
-  // A PEM file, made once per process, holding the kTrusted, kExpired and
-  // kWrongHost certificates: hand it to net::setExtraTrustedCertificates.
+  // A PEM file, made once per process and removed at exit, holding the
+  // kTrusted, kExpired and kWrongHost certificates: hand it to
+  // net::setExtraTrustedCertificates.
   static const std::string& trustedCertificatesPath();
+  // The certificate and key of `certificate`, the same for the process but
+  // for kUntrusted, which is new each time.
+  static std::shared_ptr<const devserver::Certificate> credentials(Certificate certificate);
 
   // `threads` bounds the requests served, or held, at once.
   explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16);
@@ -76,7 +80,6 @@ class TlsServer {
   void releaseHeld();
 
   std::vector<RecordedRequest> requests() const;
-  bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout);
 
  private:
   struct Route {
