@@ -35,35 +35,11 @@ std::string head(std::size_t contentLength) {
 }
 const std::string kPartial = head(1000) + R"({"ads": {"a": [)";
 
-// A plain HTTP server on loopback: the far end of a downgrade, answering as if
-// all were well (an ad answer, or a beacon's 204).
-class Cleartext {
- public:
-  Cleartext() {
-    server_.Get(".*", [](const auto&, auto& response) { response.status = 204; });
-    server_.Post(".*", [](const auto&, auto& response) {
-      response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-  }
-  ~Cleartext() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-};
-
 // A loopback server with one fault, answering every path and method that way.
 struct FaultServer {
   std::unique_ptr<RawTlsServer> raw;
   std::unique_ptr<TlsServer> tls;
-  std::unique_ptr<Cleartext> plain;
+  std::unique_ptr<TlsServer> plain;  // the cleartext end of a downgrade
 
   int port() const { return raw ? raw->port() : tls ? tls->port() : 443; }
   std::string host() const { return raw || tls ? "localhost" : kUnresolvable; }
@@ -138,9 +114,15 @@ const std::vector<Fault>& faults() {
        })},
       {"redirect to cleartext", -1022,
        [](FaultServer& server) {
-         server.plain = std::make_unique<Cleartext>();
-         tls([port = server.plain->port()](const auto&, auto& response) {
-           response.set_redirect("http://127.0.0.1:" + std::to_string(port) + "/", 307);
+         // Answers as if all were well: an ad answer, or a beacon's 204.
+         server.plain = std::make_unique<TlsServer>(TlsServer::Certificate::kNone);
+         server.plain->handle("GET", ".*",
+                              [](const auto&, auto& response) { response.status = 204; });
+         server.plain->handle("POST", ".*", [](const auto&, auto& response) {
+           response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
+         });
+         tls([target = server.plain->url("/")](const auto&, auto& response) {
+           response.set_redirect(target, 307);
          })(server);
        }},
   };

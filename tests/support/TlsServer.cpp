@@ -71,9 +71,14 @@ std::shared_ptr<const devserver::Certificate> TlsServer::credentials(Certificate
   }
 }
 
-TlsServer::TlsServer(Certificate certificate, std::size_t threads) {
-  const auto presented = credentials(certificate);
-  server_ = std::make_unique<httplib::SSLServer>(presented->certificate(), presented->key());
+TlsServer::TlsServer(Certificate certificate, std::size_t threads)
+    : secure_(certificate != Certificate::kNone) {
+  if (secure_) {
+    const auto presented = credentials(certificate);
+    server_ = std::make_unique<httplib::SSLServer>(presented->certificate(), presented->key());
+  } else {
+    server_ = std::make_unique<httplib::Server>();
+  }
   if (!server_->is_valid()) throw std::runtime_error("cannot set up the TLS server");
 
   // The server library calls this as it starts serving, after it can be stopped.
@@ -117,7 +122,8 @@ TlsServer::~TlsServer() {
 }
 
 std::string TlsServer::url(std::string_view path) const {
-  return "https://localhost:" + std::to_string(port_) + std::string(path);
+  return (secure_ ? "https://localhost:" : "http://localhost:") + std::to_string(port_) +
+         std::string(path);
 }
 
 void TlsServer::handle(const std::string& method, const std::string& pathPattern,
