@@ -1,7 +1,5 @@
 // Binding ads into cells, their images and their click-through.
-#include "encoders/ImageEncoders.hpp"
 #include "ovix/OvixClickListener.hpp"
-#include "ovix/ViewTags.hpp"
 #include "ovix/platform/Application.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
 #include "support/IntegrationTest.hpp"
@@ -36,11 +34,9 @@ class BindingTest : public test::IntegrationTest {
  protected:
   void SetUp() override {
     IntegrationTest::SetUp();
-    const auto png = encoders::encodePng(encoders::RgbaImage(300, 200, {200, 30, 30, 255}));
-    answer("GET", "/img.png", std::string(png.begin(), png.end()), 200, "image/png");
+    answer("GET", "/img.png", test::png(300, 200, 0xFFC81E1E), 200, "image/png");
     // Small on the wire, too large a thumbnail to take.
-    const auto wide = encoders::encodePng(encoders::RgbaImage(5000, 2, {1, 2, 3, 255}));
-    answer("GET", "/wide.png", std::string(wide.begin(), wide.end()), 200, "image/png");
+    answer("GET", "/wide.png", test::png(5000, 2, 0xFF010203), 200, "image/png");
     answer("GET", "/text", "not an image", 200, "text/plain");
     ui::Application::setURLHandler(handler_);
   }
@@ -67,16 +63,6 @@ class BindingTest : public test::IntegrationTest {
     record->setClickUrl("https://click.example/landing");
     record->setUuid("11111111-2222-4333-8444-555555555555");
     return record;
-  }
-
-  static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
-    std::vector<std::shared_ptr<ui::Button>> buttons;
-    for (const auto& subview : view.subviews()) {
-      if (subview->tag() == kClickButtonTag) {
-        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
-      }
-    }
-    return buttons;
   }
 
   std::shared_ptr<RecordingHandler> handler_ = std::make_shared<RecordingHandler>();

@@ -49,6 +49,7 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
   const auto sent = server_.requests().at(0);
   EXPECT_EQ(sent.method, "POST");
   EXPECT_EQ(sent.path, "/ad/v2.ios");
+  EXPECT_EQ(sent.header("Host"), "ad.ovix.example") << "the connect override keeps the name";
   EXPECT_EQ(sent.header("User-Agent"), "TestAgent/1.0");
   EXPECT_EQ(sent.header("Content-Type"), "application/json");
   EXPECT_NE(sent.body.find('\n'), std::string::npos) << "pretty-printed";

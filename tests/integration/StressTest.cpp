@@ -14,7 +14,6 @@
 #include <random>
 #include <set>
 
-#include "encoders/ImageEncoders.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "support/IntegrationTest.hpp"
 
@@ -69,9 +68,8 @@ void serve(TlsServer& server, Ledger& ledger) {
     }
     res.set_content("", "text/plain");
   });
-  const auto png = encoders::encodePng(encoders::RgbaImage(4, 4, {10, 20, 30, 255}));
-  server.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
-    res.set_content(std::string(png.begin(), png.end()), "image/png");
+  server.handle("GET", "/img.png", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(test::png(4, 4, 0xFF0A141E), "image/png");
   });
 }
 

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
+#include "ovix/ViewTags.hpp"
 #include "ovix/platform/TableViewCell.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/RecordingDelegate.hpp"
@@ -17,6 +20,15 @@
 namespace ovix::test {
 
 inline constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
+
+// A PNG of `width` by `height` pixels of one colour, 0xAARRGGBB.
+inline std::string png(int width, int height, std::uint32_t colour) {
+  const auto bytes = encoders::encodePng(
+      encoders::RgbaImage(width, height,
+                          {std::uint8_t(colour >> 16), std::uint8_t(colour >> 8),
+                           std::uint8_t(colour), std::uint8_t(colour >> 24)}));
+  return std::string(bytes.begin(), bytes.end());
+}
 
 // The integration tests' fixture: a loopback HTTPS server, trusted, that
 // stands in for the ad server (ad.ovix.example:443). Releases what the server
@@ -49,6 +61,17 @@ class IntegrationTest : public ::testing::Test {
       response.status = status;
       response.set_content(body, type);
     });
+  }
+
+  // The click buttons the SDK put on `view`.
+  static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
+    std::vector<std::shared_ptr<ui::Button>> buttons;
+    for (const auto& subview : view.subviews()) {
+      if (subview->tag() == kClickButtonTag) {
+        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
+      }
+    }
+    return buttons;
   }
 
   // Starts a load of one ad for the slot "a", or of what `fill` asks.

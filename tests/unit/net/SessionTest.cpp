@@ -22,6 +22,7 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
   Request post = request(url);
   post.method = "POST";
   post.addValue("text/plain", "content-type");
+  post.addValue("text/html", "CONTENT-TYPE");
   post.setValue("application/json", "Content-Type");  // replaces every field of the name
   post.addValue("1", "X-Multi");
   post.addValue("abc", "X-Ovix-Token");
@@ -113,6 +114,7 @@ TEST_F(SessionTest, RequestTimeOutEndsATransferWhoseDataStopsComing) {
   configuration.timeoutIntervalForRequest = 0.5;
   const Delivery delivery = fetch(request(server.url("/drip")), configuration);
   EXPECT_EQ(code(delivery), kTimedOut);
+  EXPECT_EQ(delivery.error->localizedDescription(), "The request timed out.");
   ASSERT_TRUE(delivery.response) << "the head had arrived";
   EXPECT_EQ(delivery.response->statusCode(), 200);
 }
