@@ -1,20 +1,13 @@
 // Binding ads into cells, their images and their click-through.
-#include <gtest/gtest.h>
-
-#include "encoders/ImageEncoders.hpp"
-#include "ovix/Ovix.hpp"
 #include "ovix/OvixClickListener.hpp"
-#include "ovix/ViewTags.hpp"
 #include "ovix/platform/Application.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
-#include "ovix/platform/TableViewCell.hpp"
-#include "support/TlsServer.hpp"
+#include "support/IntegrationTest.hpp"
 
 namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TlsServer;
 
 // Records what the SDK asks the application.
 class RecordingHandler : public ui::URLHandler {
@@ -37,36 +30,28 @@ class HostCell : public ui::TableViewCell {
   explicit HostCell(ui::ViewKey key) : TableViewCell(key, Style::subtitle) {}
 };
 
-class BindingTest : public ::testing::Test {
+class BindingTest : public test::IntegrationTest {
  protected:
   void SetUp() override {
-    net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath());
-    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port());
-    const auto png = encoders::encodePng(encoders::RgbaImage(300, 200, {200, 30, 30, 255}));
-    server_.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
-      res.set_content(std::string(png.begin(), png.end()), "image/png");
-    });
+    IntegrationTest::SetUp();
+    answer("GET", "/img.png", test::png(300, 200, 0xFFC81E1E), 200, "image/png");
     // Small on the wire, too large a thumbnail to take.
-    const auto wide = encoders::encodePng(encoders::RgbaImage(5000, 2, {1, 2, 3, 255}));
-    server_.handle("GET", "/wide.png", [wide](const httplib::Request&, httplib::Response& res) {
-      res.set_content(std::string(wide.begin(), wide.end()), "image/png");
-    });
-    server_.handle("GET", "/text", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("not an image", "text/plain");
-    });
-    manager().setScreenWidth(320);
+    answer("GET", "/wide.png", test::png(5000, 2, 0xFF010203), 200, "image/png");
+    answer("GET", "/text", "not an image", 200, "text/plain");
     ui::Application::setURLHandler(handler_);
   }
 
   void TearDown() override {
-    EXPECT_TRUE(dispatch::waitForPendingWork(10s));
     ui::Application::resetURLHandler();
-    net::clearConnectOverrides();
-    manager().setImageViewRect(Rect());
-    manager().setAdLabelString("PR");
+    IntegrationTest::TearDown();
   }
 
-  static OvixManager& manager() { return OvixManager::shared(); }
+  // Binds `record` into a plain cell and the host's own `imageView` and labels.
+  static void bindCustom(const std::shared_ptr<OvixAdInfo>& record,
+                         const std::shared_ptr<ui::ImageView>& imageView) {
+    manager().setInfeed(ui::make<ui::TableViewCell>(), record, imageView, ui::make<ui::Label>(),
+                        nullptr, ui::make<ui::Label>(), nullptr, 80);
+  }
 
   static std::shared_ptr<OvixAdInfo> ad(
       const std::string& image = "https://ad.ovix.example/img.png") {
@@ -80,17 +65,6 @@ class BindingTest : public ::testing::Test {
     return record;
   }
 
-  static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
-    std::vector<std::shared_ptr<ui::Button>> buttons;
-    for (const auto& subview : view.subviews()) {
-      if (subview->tag() == kClickButtonTag) {
-        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
-      }
-    }
-    return buttons;
-  }
-
-  TlsServer server_;
   std::shared_ptr<RecordingHandler> handler_ = std::make_shared<RecordingHandler>();
 };
 
@@ -138,7 +112,7 @@ TEST_F(BindingTest, DefaultBindingFillsThePlainCellOnceAndShowsTheImageAtItsSize
   EXPECT_EQ(cell->contentView()->subviews().size(), content.size()) << "bound once";
 }
 
-TEST_F(BindingTest, RebindingReplacesButtonAndListenerAndSubclassesAreRefused) {
+TEST_F(BindingTest, RebindingReplacesButtonAndListenerWhichDiesWithItsCellAndSubclassesAreRefused) {
   auto cell = ui::make<ui::TableViewCell>();
   manager().setInfeed(cell, ad(), 80, Size{60, 40});
   EXPECT_EQ(cell->detailTextLabel(), nullptr) << "a basic cell shows no advertiser";
@@ -153,6 +127,12 @@ TEST_F(BindingTest, RebindingReplacesButtonAndListenerAndSubclassesAreRefused) {
   EXPECT_EQ(identifier(*cell), "second");
   EXPECT_EQ(clickButtons(*cell).size(), 1u);
   EXPECT_EQ(cell->contentView()->subviews().size(), labels) << "the ad label is replaced";
+  std::weak_ptr<OvixClickListener> watcher = listener(*cell);
+  auto button = clickButtons(*cell).at(0);
+  cell.reset();
+  EXPECT_TRUE(watcher.expired()) << "the button does not own its target";
+  button->sendTouchUpInside();  // the cell is gone; nothing opens
+  EXPECT_TRUE(handler_->opened.empty());
 
   auto hostCell = ui::make<HostCell>();
   manager().setInfeed(hostCell, ad(), 80, Size{60, 40});
@@ -167,10 +147,8 @@ TEST_F(BindingTest, ZeroImageSizeClearsTheDefaultCellAndKeepsNaturalSizeInCustom
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(cell->imageView()->image(), nullptr);
 
-  auto custom = ui::make<ui::TableViewCell>();
   auto imageView = ui::make<ui::ImageView>();
-  manager().setInfeed(custom, ad(), imageView, ui::make<ui::Label>(), nullptr,
-                      ui::make<ui::Label>(), nullptr, 80);
+  bindCustom(ad(), imageView);
   EXPECT_NE(imageView->image(), nullptr) << "the placeholder as loaded";
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   ASSERT_NE(imageView->image(), nullptr);
@@ -179,18 +157,13 @@ TEST_F(BindingTest, ZeroImageSizeClearsTheDefaultCellAndKeepsNaturalSizeInCustom
 
 TEST_F(BindingTest, BadImagesClearTheViewAndFailedDownloadsKeepThePlaceholder) {
   auto undecodable = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/text"),
-                      undecodable, ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr,
-                      80);
+  bindCustom(ad("https://ad.ovix.example/text"), undecodable);
   auto missing = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/missing.png"),
-                      missing, ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  bindCustom(ad("https://ad.ovix.example/missing.png"), missing);
   auto invalid = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("not a url"), invalid,
-                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  bindCustom(ad("not a url"), invalid);
   auto wide = ui::make<ui::ImageView>();
-  manager().setInfeed(ui::make<ui::TableViewCell>(), ad("https://ad.ovix.example/wide.png"), wide,
-                      ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
+  bindCustom(ad("https://ad.ovix.example/wide.png"), wide);
   const auto placeholder = missing->image();
   ASSERT_NE(placeholder, nullptr);
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
@@ -294,18 +267,6 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   ui::Application::resetURLHandler();
   setClickUrl(*firstButton, "myapp://item/42");
   EXPECT_FALSE(manager().openAd(view)) << "the desktop opener takes http and https only";
-}
-
-TEST_F(BindingTest, ListenerLivesWithItsCellAndNeverOutlivesIt) {
-  auto cell = ui::make<ui::TableViewCell>();
-  manager().setInfeed(cell, ad(), 80, Size{60, 40});
-  std::weak_ptr<OvixClickListener> watcher = listener(*cell);
-  auto button = clickButtons(*cell).at(0);
-  ASSERT_FALSE(watcher.expired());
-  cell.reset();
-  EXPECT_TRUE(watcher.expired()) << "the button does not own its target";
-  button->sendTouchUpInside();  // the cell is gone; nothing opens
-  EXPECT_TRUE(handler_->opened.empty());
 }
 
 }  // namespace

@@ -1,75 +1,44 @@
 // Loading ads end to end against a real HTTPS server on loopback.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "ovix/model/OvixAds.hpp"
-#include "ovix/Ovix.hpp"
-#include "support/CaptureStdout.hpp"
-#include "support/RecordingDelegate.hpp"
-#include "support/TlsServer.hpp"
+#include "support/IntegrationTest.hpp"
 
 namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
 using test::RecordingDelegate;
-using test::TlsServer;
 
 constexpr const char* kTwoAds = R"({"ads": {"a": [
     {"title": "First", "imp_url": ["https://imp/1"]}, {"title": "Second"}]}})";
 
-class LoadTest : public ::testing::Test {
+class LoadTest : public test::IntegrationTest {
  protected:
-  void SetUp() override { use(server_); }
-
-  void TearDown() override {
-    EXPECT_TRUE(dispatch::waitForPendingWork(10s)) << "a load outlived its test";
-    net::clearConnectOverrides();
-    OvixManager::shared().clearAd();
-    OvixManager::shared().setUserAgent("");
-    device::setModel("iPhone");
-  }
-
-  static void use(const TlsServer& server) {
-    net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath());
-    net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server.port());
-  }
-
-  void answer(int status, std::string body) {
-    server_.handle("POST", "/ad/v2.ios", [=](const httplib::Request&, httplib::Response& res) {
-      res.status = status;
-      res.set_content(body, "application/json");
-    });
-  }
-
   // Loads from the main thread and waits for the outcome.
-  std::shared_ptr<RecordingDelegate> load(const std::function<void(OvixRequest&)>& fill) {
-    auto delegate = std::make_shared<RecordingDelegate>();
-    OvixRequest request;
-    fill(request);
-    OvixManager::shared().loadOvix(request, delegate);
+  static std::shared_ptr<RecordingDelegate> load(const std::function<void(OvixRequest&)>& fill) {
+    auto delegate = startLoad(fill);
     delegate->waitOnMainQueue();
     return delegate;
   }
+  static void one(OvixRequest& request) { request.set("a", 1); }
+  static void two(OvixRequest& request) { request.set("a", 2); }
 
   nlohmann::json lastBody() const { return nlohmann::json::parse(server_.requests().back().body); }
-
-  TlsServer server_;
 };
 
 TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPlace) {
-  answer(200, kTwoAds);
-  OvixManager::shared().setUserAgent("TestAgent/1.0");
+  answer("POST", "/ad/v2.ios", kTwoAds);
+  manager().setUserAgent("TestAgent/1.0");
   std::atomic<bool> sawAdInCallback{false};
   auto delegate = std::make_shared<RecordingDelegate>();
-  delegate->onSuccess = [&] { sawAdInCallback = OvixManager::shared().hasNextAd("a") != nullptr; };
+  delegate->onSuccess = [&] { sawAdInCallback = manager().hasNextAd("a") != nullptr; };
   {
     OvixRequest request;
     request.set("a", 2);
-    OvixManager::shared().loadOvix(request, delegate);
+    manager().loadOvix(request, delegate);
   }
   ASSERT_TRUE(delegate->waitOnMainQueue());
   const auto outcome = *delegate->outcome();
@@ -80,18 +49,19 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
   const auto sent = server_.requests().at(0);
   EXPECT_EQ(sent.method, "POST");
   EXPECT_EQ(sent.path, "/ad/v2.ios");
+  EXPECT_EQ(sent.header("Host"), "ad.ovix.example") << "the connect override keeps the name";
   EXPECT_EQ(sent.header("User-Agent"), "TestAgent/1.0");
   EXPECT_EQ(sent.header("Content-Type"), "application/json");
   EXPECT_NE(sent.body.find('\n'), std::string::npos) << "pretty-printed";
-  EXPECT_EQ(nlohmann::json::parse(sent.body),
-            (nlohmann::json{{"infeeds", {{"a", {{"count", 2}}}}},
-                            {"advertising_id", ""},
-                            {"app", OvixManager::shared().bundleIdentifier()},
-                            {"version", OvixManager::shared().version()}}));
+  EXPECT_EQ(nlohmann::json::parse(sent.body), (nlohmann::json{{"infeeds", {{"a", {{"count", 2}}}}},
+                                                              {"advertising_id", ""},
+                                                              {"app", manager().bundleIdentifier()},
+                                                              {"version", manager().version()}}));
 }
 
 TEST_F(LoadTest, BodyCarriesCoordinatesOnlyWhenPresentAndTheHostsMethod) {
-  answer(200, "{}");
+  answer("POST", "/ad/v2.ios", "{}");
+  answer("PUT", "/ad/v2.ios", "{}");
   load([](OvixRequest& r) {
     r.set("a", 1);
     r.setCoordinate(35.6, 0);
@@ -102,9 +72,6 @@ TEST_F(LoadTest, BodyCarriesCoordinatesOnlyWhenPresentAndTheHostsMethod) {
   EXPECT_FALSE(body.contains("lon"));
   EXPECT_EQ(body["altitude"], -3.0);
 
-  server_.handle("PUT", "/ad/v2.ios", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("{}", "application/json");
-  });
   load([](OvixRequest& r) {
     r.setInfeeds(std::nullopt);
     r.setCoordinate(35.6, 139.7);
@@ -119,17 +86,15 @@ TEST_F(LoadTest, BodyCarriesCoordinatesOnlyWhenPresentAndTheHostsMethod) {
 }
 
 TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
-  auto empty = std::make_shared<RecordingDelegate>();
-  OvixManager::shared().loadOvix(OvixRequest(), empty);
+  auto empty = startLoad([](OvixRequest&) {});
   ASSERT_EQ(empty->calls(), 1);
   EXPECT_FALSE(empty->outcome()->error);
   EXPECT_TRUE(empty->outcome()->onMainThread);
 
-  auto nonFinite = std::make_shared<RecordingDelegate>();
-  OvixRequest request;
-  request.set("a", 1);
-  request.setCoordinate(NAN, 139.7);
-  OvixManager::shared().loadOvix(request, nonFinite);
+  auto nonFinite = startLoad([](OvixRequest& r) {
+    r.set("a", 1);
+    r.setCoordinate(NAN, 139.7);
+  });
   ASSERT_EQ(nonFinite->calls(), 1);
   ASSERT_TRUE(nonFinite->outcome()->error);
   EXPECT_EQ(nonFinite->outcome()->error->domain(), Error::kJSONDomain);
@@ -137,26 +102,25 @@ TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
 }
 
 TEST_F(LoadTest, AnswersThatAreNotJsonFailOnTheMainQueueWhateverTheirStatus) {
-  answer(204, "");
-  auto noContent = load([](OvixRequest& r) { r.set("a", 1); });
+  answer("POST", "/ad/v2.ios", "", 204);
+  auto noContent = load(one);
   ASSERT_TRUE(noContent->outcome()->error);
   EXPECT_EQ(noContent->outcome()->error->code(), 3840);
   EXPECT_TRUE(noContent->outcome()->onMainThread);
 
-  answer(200, "<html>not json</html>");
-  auto garbage = load([](OvixRequest& r) { r.set("a", 1); });
+  answer("POST", "/ad/v2.ios", "<html>not json</html>");
+  auto garbage = load(one);
   ASSERT_TRUE(garbage->outcome()->error);
   EXPECT_EQ(garbage->outcome()->error->domain(), Error::kJSONDomain);
 
-  answer(500, kTwoAds);
-  auto serverError = load([](OvixRequest& r) { r.set("a", 1); });
-  EXPECT_EQ(serverError->outcome()->count, 2) << "the status is not tested";
+  answer("POST", "/ad/v2.ios", kTwoAds, 500);
+  EXPECT_EQ(load(one)->outcome()->count, 2) << "the status is not tested";
 }
 
 // Found by fuzzing: the wait for data was added to the clock in nanoseconds
 // and overflowed, so a host's "never" timed the load out at once.
 TEST_F(LoadTest, RequestTimeOutsTooLongForTheClockSetNoBound) {
-  answer(200, kTwoAds);
+  answer("POST", "/ad/v2.ios", kTwoAds);
   for (double never : {1e300, static_cast<double>(INFINITY), 1e13}) {
     auto delegate = load([never](OvixRequest& r) {
       r.set("a", 2);
@@ -167,32 +131,19 @@ TEST_F(LoadTest, RequestTimeOutsTooLongForTheClockSetNoBound) {
   }
 }
 
-TEST_F(LoadTest, ServersThatCannotBeTrustedAreRefused) {
-  TlsServer untrusted(TlsServer::Certificate::kUntrusted);
-  use(untrusted);
-  auto refused = load([](OvixRequest& r) { r.set("a", 1); });
-  ASSERT_TRUE(refused->outcome()->error);
-  EXPECT_EQ(refused->outcome()->error->code(), -1202);
-}
-
 TEST_F(LoadTest, ReleasedDelegatesHearNothingAndDieOnTheMainThread) {
   server_.handle("POST", "/ad/v2.ios", [this](const httplib::Request&, httplib::Response& res) {
     server_.hold();
     res.set_content(kTwoAds, "application/json");
   });
-  auto delegate = std::make_shared<RecordingDelegate>();
+  auto delegate = startLoad(two);
   std::weak_ptr<RecordingDelegate> watcher = delegate;
-  {
-    OvixRequest request;
-    request.set("a", 2);
-    OvixManager::shared().loadOvix(request, delegate);
-  }
   ASSERT_TRUE(server_.waitForHeld(1, 10s));
   delegate.reset();
   EXPECT_TRUE(watcher.expired()) << "the SDK must not own the delegate";
   server_.releaseHeld();
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
-  EXPECT_EQ(OvixManager::shared().ovixAds()->ads()->size(), 2u);
+  EXPECT_EQ(manager().ovixAds()->ads()->size(), 2u);
 
   // A host that lets go during the callback leaves the SDK the last
   // reference: the delegate, and the views it may own, die on the main thread.
@@ -212,94 +163,60 @@ TEST_F(LoadTest, ReleasedDelegatesHearNothingAndDieOnTheMainThread) {
     OvixRequest request;
     request.set("a", 2);
     std::lock_guard lock(mutex);
-    OvixManager::shared().loadOvix(request, host);
+    manager().loadOvix(request, host);
   }
   ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return died != 0; }, 10s));
   EXPECT_EQ(died, 1);
 }
 
-TEST_F(LoadTest, TwoLoadsInFlightEachHearTheirOwnOutcome) {
-  server_.handle("POST", "/ad/v2.ios", [](const httplib::Request& req, httplib::Response& res) {
-    const auto body = nlohmann::json::parse(req.body);
-    const std::string slot = body["infeeds"].begin().key();
-    const int count = body["infeeds"][slot]["count"];
-    nlohmann::json ads = nlohmann::json::array();
-    for (int i = 0; i < count; ++i) ads.push_back({{"title", slot}});
-    res.set_content(nlohmann::json{{"ads", {{slot, ads}}}}.dump(), "application/json");
-  });
-  auto one = std::make_shared<RecordingDelegate>();
-  auto three = std::make_shared<RecordingDelegate>();
-  {
-    OvixRequest first;
-    first.set("one", 1);
-    OvixRequest second;
-    second.set("three", 3);
-    OvixManager::shared().loadOvix(first, one);
-    OvixManager::shared().loadOvix(second, three);
-  }
-  ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return one->calls() && three->calls(); }, 10s));
-  EXPECT_EQ(one->outcome()->count, 1);
-  EXPECT_EQ(three->outcome()->count, 3);
-}
-
 TEST_F(LoadTest, UserAgentIsAskedOnceAndTabletsAreRefusedWhenDisabled) {
-  answer(200, "{}");
+  answer("POST", "/ad/v2.ios", "{}");
   std::atomic<int> asked{0};
   useragent::setProvider([&] {
     ++asked;
     return std::string("Browser/2.0");
   });
-  load([](OvixRequest& r) { r.set("a", 1); });
-  load([](OvixRequest& r) { r.set("a", 1); });
+  load(one);
+  load(one);
   useragent::setProvider(nullptr);
   EXPECT_EQ(asked.load(), 1);
   EXPECT_EQ(server_.requests().back().header("User-Agent"), "Browser/2.0");
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
 
   device::setModel("iPad");
-  auto refused = std::make_shared<RecordingDelegate>();
-  OvixRequest request;
-  request.set("a", 1);
-  OvixManager::shared().loadOvix(request, refused);
+  auto refused = startLoad();
+  device::setModel("iPhone");
   EXPECT_EQ(dispatch::pendingWork(), 0u) << "no client was made";
   EXPECT_EQ(refused->calls(), 0);
   EXPECT_EQ(server_.requests().size(), 2u);
 }
 
-TEST_F(LoadTest, ClientPrintsItsDeinitLineAfterTheOutcomeEvenWithTheLogOff) {
-  answer(200, kTwoAds);
-  test::CaptureStdout out;
-  auto delegate = load([](OvixRequest& r) { r.set("a", 2); });
-  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
-  const std::string text = out.stop();
-  EXPECT_EQ(delegate->outcome()->count, 2);
-  EXPECT_NE(text.find("/src/ovix/OvixClient.cpp deinit\n"), std::string::npos) << text;
-}
-
-TEST_F(LoadTest, LogFollowsTheLoadStepByStep) {
-  answer(200, kTwoAds);
-  logging = true;
-  test::CaptureStdout out;
-  load([](OvixRequest& r) { r.set("a", 2); });
-  dispatch::waitForPendingWork(10s);
-  const std::string text = out.stop();
-  logging = false;
-  std::vector<std::string> expected = {"request(by:delegate:)  message: START",
-                                       "_request(by:callback:)  message: START",
-                                       "makePostData(from:)  message: START",
-                                       "makePostData(from:)  message: END",
-                                       "makeURLRequest(_:model:)  message: TEST",
-                                       "_request(by:callback:)  message: dataTaskWithRequest",
-                                       "_request(by:callback:)  message: END",
-                                       "HTTP status code:200",
-                                       "update(_:error:)  message: START",
-                                       "parse  message: START",
-                                       "parse  message: END"};
+TEST_F(LoadTest, LogFollowsTheLoadStepByStepAndTheClientsDeinitLineComesEvenWithTheLogOff) {
+  answer("POST", "/ad/v2.ios", kTwoAds);
+  const std::string text = logOf([] { load(two); });
+  const std::vector<std::string> expected = {"request(by:delegate:)  message: START",
+                                             "_request(by:callback:)  message: START",
+                                             "makePostData(from:)  message: START",
+                                             "makePostData(from:)  message: END",
+                                             "makeURLRequest(_:model:)  message: TEST",
+                                             "_request(by:callback:)  message: dataTaskWithRequest",
+                                             "_request(by:callback:)  message: END",
+                                             "HTTP status code:200",
+                                             "update(_:error:)  message: START",
+                                             "parse  message: START",
+                                             "parse  message: END"};
   std::size_t at = 0;
   for (const auto& line : expected) {
     at = text.find(line, at);
     ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << text;
   }
+
+  test::CaptureStdout out;
+  auto delegate = load(two);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  const std::string quiet = out.stop();
+  EXPECT_EQ(delegate->outcome()->count, 2);
+  EXPECT_NE(quiet.find("/src/ovix/OvixClient.cpp deinit\n"), std::string::npos) << quiet;
 }
 
 }  // namespace

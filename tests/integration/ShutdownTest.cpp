@@ -2,27 +2,20 @@
 // main, while loads, image downloads and beacons are under way ends cleanly:
 // status 0, no hang, nothing on standard error (where a sanitizer reports).
 // A host's own manager may go while its work is in flight.
-#include <gtest/gtest.h>
-
-#include "ovix/model/OvixAds.hpp"
-#include "ovix/Ovix.hpp"
 #include "support/BackgroundProcess.hpp"
-#include "support/RecordingDelegate.hpp"
-#include "support/TlsServer.hpp"
+#include "support/IntegrationTest.hpp"
 
 namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TlsServer;
 
-constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
-
-class ShutdownTest : public ::testing::Test {
+class ShutdownTest : public test::IntegrationTest {
  protected:
   // Holds every request until the test ends, but answers loads of the slot
   // "answered" at once.
   void SetUp() override {
+    IntegrationTest::SetUp();
     const auto holdOrAnswer = [this](const httplib::Request& request, httplib::Response& response) {
       if (request.body.find("\"answered\"") == std::string::npos) server_.hold();
       response.set_content(R"({"ads": {"answered": [{"title": "t"}]}})", "application/json");
@@ -31,79 +24,60 @@ class ShutdownTest : public ::testing::Test {
     server_.handle("GET", "/img/.*", holdOrAnswer);
     server_.handle("GET", "/imp/.*", holdOrAnswer);
   }
-
-  // Runs the shutdown host, lets it leave once the server holds `held`
-  // requests of its work, and expects a clean end.
-  void expectCleanExit(const std::string& how, const std::string& what, std::size_t held) {
-    test::BackgroundProcess host({OVIX_SHUTDOWN_HOST_PATH, how, what,
-                                  std::to_string(server_.port()),
-                                  TlsServer::trustedCertificatesPath()});
-    ASSERT_TRUE(host.running());
-    EXPECT_TRUE(server_.waitForHeld(held, 20s)) << "the work never reached the server";
-    host.write("go\n");
-    const int status = host.wait(60s);
-    EXPECT_EQ(status, 0) << host.errors();
-    EXPECT_EQ(host.errors(), "");
-    EXPECT_NE(host.remainingOutput().find("leaving\n"), std::string::npos)
-        << host.remainingOutput();
-  }
-
-  TlsServer server_;
 };
 
-TEST_F(ShutdownTest, ExitWithLoadsImagesAndBeaconsInFlight) {
-  expectCleanExit("exit", "all", 6);
+struct Leaving {
+  const char* how;   // exit, return, or callback: exit from the delegate on a worker
+  const char* what;  // the work in flight: all, images or beacons
+  std::size_t held;  // requests the server holds of it
+};
+
+class ShutdownHostTest : public ShutdownTest, public ::testing::WithParamInterface<Leaving> {};
+
+// Runs the shutdown host, lets it leave once the server holds its work, and
+// expects a clean end. Without a load first, the worker pool starts before
+// the network thread and so outlives it at exit.
+TEST_P(ShutdownHostTest, HostLeavesCleanlyWithWorkInFlight) {
+  const auto [how, what, held] = GetParam();
+  test::BackgroundProcess host({OVIX_SHUTDOWN_HOST_PATH, how, what, std::to_string(server_.port()),
+                                test::TlsServer::trustedCertificatesPath()});
+  ASSERT_TRUE(host.running());
+  EXPECT_TRUE(server_.waitForHeld(held, 20s)) << "the work never reached the server";
+  host.write("go\n");
+  EXPECT_EQ(host.wait(60s), 0) << host.errors();
+  EXPECT_EQ(host.errors(), "");
+  EXPECT_NE(host.remainingOutput().find("leaving\n"), std::string::npos) << host.remainingOutput();
 }
 
-TEST_F(ShutdownTest, ReturnFromMainWithLoadsImagesAndBeaconsInFlight) {
-  expectCleanExit("return", "all", 6);
-}
-
-TEST_F(ShutdownTest, ExitFromTheDelegateOnAWorkerWithWorkInFlight) {
-  expectCleanExit("callback", "all", 6);
-}
-
-// Without a load first, the worker pool starts before the network thread and
-// so outlives it at exit.
-TEST_F(ShutdownTest, ExitWithOnlyImagesInFlight) {
-  expectCleanExit("exit", "images", 2);
-}
-
-TEST_F(ShutdownTest, ExitWithOnlyBeaconsInFlight) {
-  expectCleanExit("exit", "beacons", 2);
-}
+INSTANTIATE_TEST_SUITE_P(Ways, ShutdownHostTest,
+                         ::testing::Values(Leaving{"exit", "all", 6}, Leaving{"return", "all", 6},
+                                           Leaving{"callback", "all", 6},
+                                           Leaving{"exit", "images", 2},
+                                           Leaving{"exit", "beacons", 2}),
+                         [](const auto& info) {
+                           return std::string(info.param.how) + "_" + info.param.what;
+                         });
 
 TEST_F(ShutdownTest, HostManagerDestroyedWhileItsWorkIsInFlight) {
-  ASSERT_FALSE(net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
-  ASSERT_FALSE(net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port()));
   auto manager = std::make_unique<OvixManager>();
   auto delegate = std::make_shared<test::RecordingDelegate>();
   OvixRequest request;
   request.set("held", 1);
   manager->loadOvix(request, delegate);
-
-  auto ad = std::make_shared<OvixAdInfo>();
-  ad->setInfeedId("host");
-  ad->setUuid("host-manager-ad");
-  ad->setImageUrl(server_.url("/img/1.png"));
-  ad->setImpUrl({server_.url("/imp/1")});
   // Impressions go through the shared inventory whatever the receiver.
-  OvixManager::shared().add(std::vector{ad});
+  auto ad = stock("host-manager-ad", {server_.url("/imp/1")});
+  ad->setImageUrl(server_.url("/img/1.png"));
   auto cell = ui::make<ui::TableViewCell>();
-  auto imageView = ui::make<ui::ImageView>();
-  manager->setInfeed(cell, OvixManager::shared().hasNextAd("host"), imageView,
-                     ui::make<ui::Label>(), nullptr, ui::make<ui::Label>(), nullptr, 80);
-  manager->tryImpression(cell, kWillDisplay);
+  manager->setInfeed(cell, ad, ui::make<ui::ImageView>(), ui::make<ui::Label>(), nullptr,
+                     ui::make<ui::Label>(), nullptr, 80);
+  manager->tryImpression(cell, test::kWillDisplay);
   ASSERT_TRUE(server_.waitForHeld(3, 10s));
 
   manager.reset();
   server_.releaseHeld();
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(delegate->calls(), 1);
-  EXPECT_EQ(dispatch::pendingWork(), 0u);
   EXPECT_EQ(net::pendingTransfers(), 0u);
-  net::clearConnectOverrides();
-  OvixManager::shared().clearAd();
 }
 
 }  // namespace

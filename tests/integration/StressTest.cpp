@@ -6,8 +6,6 @@
 // starved machine some end unsent. The test holds each to what the SDK
 // promises whatever the timing: a load's ads arrive whole or not at all, and
 // a beacon reaches the server once or fails in the log.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -16,12 +14,8 @@
 #include <random>
 #include <set>
 
-#include "encoders/ImageEncoders.hpp"
 #include "ovix/model/OvixAds.hpp"
-#include "ovix/Ovix.hpp"
-#include "support/CaptureStdout.hpp"
-#include "support/RecordingDelegate.hpp"
-#include "support/TlsServer.hpp"
+#include "support/IntegrationTest.hpp"
 
 namespace ovix {
 namespace {
@@ -74,20 +68,17 @@ void serve(TlsServer& server, Ledger& ledger) {
     }
     res.set_content("", "text/plain");
   });
-  const auto png = encoders::encodePng(encoders::RgbaImage(4, 4, {10, 20, 30, 255}));
-  server.handle("GET", "/img.png", [png](const httplib::Request&, httplib::Response& res) {
-    res.set_content(std::string(png.begin(), png.end()), "image/png");
+  server.handle("GET", "/img.png", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(test::png(4, 4, 0xFF0A141E), "image/png");
   });
 }
 
-TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
-  TlsServer server(TlsServer::Certificate::kTrusted, 32);
+class StressTest : public test::IntegrationTest {};
+
+TEST_F(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   Ledger ledger;
-  serve(server, ledger);
-  ASSERT_FALSE(net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
-  ASSERT_FALSE(net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server.port()));
-  OvixManager& manager = OvixManager::shared();
-  manager.setUserAgent("Stress/1.0");
+  serve(server_, ledger);
+  manager().setUserAgent("Stress/1.0");
   logging = true;  // each failed beacon says so
   test::CaptureStdout out;
 
@@ -99,7 +90,7 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
     OvixRequest request;
     request.setAdvertisingId("load" + std::to_string(n));
     request.set("slot" + std::to_string(n % kSlots), 1 + n % 2);
-    manager.loadOvix(request, delegates.back());
+    manager().loadOvix(request, delegates.back());
   }
 
   std::mt19937 random(20240611);
@@ -115,7 +106,7 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
     return true;
   };
   const auto inventory = [&] {
-    const auto ads = manager.ovixAds()->ads();
+    const auto ads = manager().ovixAds()->ads();
     return ads ? ads->size() : 0;
   };
   std::set<std::string> bound;  // uuids
@@ -124,12 +115,12 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   for (std::size_t released = 0;;) {
     for (int slot = 0; slot < kSlots; ++slot) {
-      const auto ad = manager.hasNextAd("slot" + std::to_string(slot));
+      const auto ad = manager().hasNextAd("slot" + std::to_string(slot));
       if (!ad || !bound.insert(ad->uuid()).second) continue;
       boundTitles.insert(ad->title());
       cells.push_back(ui::make<ui::TableViewCell>());
-      manager.setInfeed(cells.back(), ad, 80, Size{60, 40});
-      manager.tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
+      manager().setInfeed(cells.back(), ad, 80, Size{60, 40});
+      manager().tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
     }
     if (released < toRelease.size()) delegates[toRelease[released++]].reset();
     if (released == toRelease.size() && finished()) {
@@ -154,7 +145,7 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   // bound ended on a starved machine brings none of them, and only such a
   // load may fail.
   std::map<std::string, int> stored;
-  const auto inventoried = manager.ovixAds()->ads();
+  const auto inventoried = manager().ovixAds()->ads();
   ASSERT_TRUE(inventoried);
   for (const auto& ad : *inventoried) ++stored[ad->title()];
   std::size_t delivered = 0;
@@ -207,12 +198,6 @@ TEST(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   EXPECT_LE(missing, failed) << "a beacon neither sent nor failed";
   std::printf("%zu of %d loads delivered, %zu ads bound, %zu of %zu beacons failed\n", delivered,
               kLoads, bound.size(), failed, boundTitles.size());
-
-  cells.clear();
-  manager.clearAd();
-  manager.setUserAgent("");
-  manager.setImageViewRect(Rect());
-  net::clearConnectOverrides();
 }
 
 }  // namespace

@@ -14,16 +14,13 @@ extern char** environ;
 namespace ovix::test {
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
-  int in[2];
-  int out[2];
-  int err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) return;
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    for (int fd : in) ::close(fd);
-    return;
-  }
-  if (::pipe2(err, O_CLOEXEC) != 0) {
-    for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
+  int in[2] = {-1, -1};
+  int out[2] = {-1, -1};
+  int err[2] = {-1, -1};
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+      if (fd >= 0) ::close(fd);
+    }
     return;
   }
   posix_spawn_file_actions_t actions;

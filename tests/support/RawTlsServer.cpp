@@ -13,17 +13,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "support/TestCertificate.hpp"
+#include "support/TlsServer.hpp"
 
 namespace ovix::test {
 namespace {
-
-struct ContextDeleter {
-  void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-};
-struct SslDeleter {
-  void operator()(SSL* ssl) const { SSL_free(ssl); }
-};
 
 // The body length the head announces; 0 without Content-Length.
 std::size_t contentLength(std::string_view head) {
@@ -79,11 +72,6 @@ std::optional<std::string> RawTlsServer::waitForRequest(std::size_t index,
   return requests_[index];
 }
 
-std::size_t RawTlsServer::connections() const {
-  std::lock_guard lock(mutex_);
-  return connections_;
-}
-
 bool RawTlsServer::stopsWithin(std::chrono::milliseconds pause) {
   std::unique_lock lock(mutex_);
   return arrived_.wait_for(lock, pause, [this] { return stopping_; });
@@ -105,7 +93,6 @@ void RawTlsServer::serve() {
         return;
       }
       connection_ = connection;
-      ++connections_;
     }
     const int on = 1;  // replies written piecemeal must not wait for acknowledgements
     ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -124,13 +111,14 @@ void RawTlsServer::serveConnection(int connection) {
     }
     return;
   }
-  std::unique_ptr<SSL_CTX, ContextDeleter> context(SSL_CTX_new(TLS_server_method()));
-  const auto certificate = trustedTestCertificate();
+  std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_server_method()),
+                                                            SSL_CTX_free);
+  const auto certificate = TlsServer::credentials(TlsServer::Certificate::kTrusted);
   if (!context || SSL_CTX_use_certificate(context.get(), certificate->certificate()) != 1 ||
       SSL_CTX_use_PrivateKey(context.get(), certificate->key()) != 1) {
     return;
   }
-  std::unique_ptr<SSL, SslDeleter> ssl(SSL_new(context.get()));
+  std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(context.get()), SSL_free);
   if (!ssl || SSL_set_fd(ssl.get(), connection) != 1 || SSL_accept(ssl.get()) != 1) {
     ERR_clear_error();
     return;

@@ -18,7 +18,7 @@ namespace ovix::test {
 // arrived (head and Content-Length body) and answers every connection with
 // the same raw reply, then behaves as its mode says. For checking what goes
 // on the wire, which a parsing server hides, and for servers that misbehave
-// in ways a parsing server cannot. Presents trustedTestCertificate(); serves
+// in ways a parsing server cannot. Presents TlsServer's kTrusted certificate; serves
 // one connection at a time on its own thread. Thread-safe.
 class RawTlsServer {
  public:
@@ -44,8 +44,6 @@ class RawTlsServer {
 
   // The bytes of request `index`, once it has arrived in full.
   std::optional<std::string> waitForRequest(std::size_t index, std::chrono::milliseconds timeout);
-  // The connections accepted so far.
-  std::size_t connections() const;
 
  private:
   void serve();
@@ -61,10 +59,9 @@ class RawTlsServer {
   std::uint16_t port_ = 0;
   std::thread thread_;
 
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable arrived_;
   std::vector<std::string> requests_;  // guarded by mutex_
-  std::size_t connections_ = 0;        // guarded by mutex_
   int connection_ = -1;                // guarded by mutex_
   bool stopping_ = false;              // guarded by mutex_
 };

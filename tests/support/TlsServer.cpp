@@ -2,6 +2,7 @@
 
 #include <strings.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <future>
 #include <stdexcept>
@@ -9,11 +10,37 @@
 namespace ovix::test {
 namespace {
 
-bool isAddressField(const std::string& name) {
-  for (const char* own : {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"}) {
-    if (name == own) return true;
+using namespace std::chrono_literals;
+
+std::shared_ptr<const devserver::Certificate> make(
+    const std::string& name, bool expired = false,
+    const std::string& names = devserver::Certificate::kServerNames) {
+  auto made = devserver::Certificate::make(name, expired ? -48h : -1h, expired ? -24h : 24h, names);
+  if (!made) throw std::runtime_error("cannot make the test certificate " + name);
+  return made;
+}
+
+// The certificates trustedCertificatesPath() holds, and the file.
+struct Trusted {
+  std::shared_ptr<const devserver::Certificate> now = make("Ovix Test Server");
+  std::shared_ptr<const devserver::Certificate> expired = make("Ovix Expired Test Server", true);
+  std::shared_ptr<const devserver::Certificate> wrongHost =
+      make("Ovix Elsewhere Test Server", false, "DNS:elsewhere.ovix.invalid");
+  std::string path = "/tmp/ovix-trusted-XXXXXX";
+
+  Trusted() {
+    const int fd = ::mkstemp(path.data());
+    const std::string pem = now->pem() + expired->pem() + wrongHost->pem();
+    const bool written = fd >= 0 && ::write(fd, pem.data(), pem.size()) == ssize_t(pem.size());
+    if (fd >= 0) ::close(fd);
+    if (!written) throw std::runtime_error("cannot write the trusted certificates file");
   }
-  return false;
+  ~Trusted() { ::unlink(path.c_str()); }
+};
+
+const Trusted& trusted() {
+  static const Trusted certificates;
+  return certificates;
 }
 
 }  // namespace
@@ -28,26 +55,30 @@ std::string RecordedRequest::header(std::string_view name) const {
 }
 
 const std::string& TlsServer::trustedCertificatesPath() {
-  return trustedTestCertificatesPath();
+  return trusted().path;
 }
 
-TlsServer::TlsServer(Certificate certificate, std::size_t threads) {
-  std::shared_ptr<const TestCertificate> credentials;
+std::shared_ptr<const devserver::Certificate> TlsServer::credentials(Certificate certificate) {
   switch (certificate) {
-    case Certificate::kTrusted:
-      credentials = trustedTestCertificate();
-      break;
     case Certificate::kExpired:
-      credentials = expiredTestCertificate();
-      break;
+      return trusted().expired;
     case Certificate::kUntrusted:
-      credentials = makeTestCertificate("Ovix Untrusted Test Server");
-      break;
+      return make("Ovix Untrusted Test Server");
     case Certificate::kWrongHost:
-      credentials = wrongHostTestCertificate();
-      break;
+      return trusted().wrongHost;
+    default:
+      return trusted().now;
   }
-  server_ = std::make_unique<httplib::SSLServer>(credentials->certificate(), credentials->key());
+}
+
+TlsServer::TlsServer(Certificate certificate, std::size_t threads)
+    : secure_(certificate != Certificate::kNone) {
+  if (secure_) {
+    const auto presented = credentials(certificate);
+    server_ = std::make_unique<httplib::SSLServer>(presented->certificate(), presented->key());
+  } else {
+    server_ = std::make_unique<httplib::Server>();
+  }
   if (!server_->is_valid()) throw std::runtime_error("cannot set up the TLS server");
 
   // The server library calls this as it starts serving, after it can be stopped.
@@ -91,7 +122,8 @@ TlsServer::~TlsServer() {
 }
 
 std::string TlsServer::url(std::string_view path) const {
-  return "https://localhost:" + std::to_string(port_) + std::string(path);
+  return (secure_ ? "https://localhost:" : "http://localhost:") + std::to_string(port_) +
+         std::string(path);
 }
 
 void TlsServer::handle(const std::string& method, const std::string& pathPattern,
@@ -127,18 +159,16 @@ std::vector<RecordedRequest> TlsServer::requests() const {
   return requests_;
 }
 
-bool TlsServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
-}
-
 void TlsServer::serve(const httplib::Request& request, httplib::Response& response) {
   RecordedRequest recorded{request.method, request.path, "", {}, request.body, request.remote_port};
   if (const auto mark = request.target.find('?'); mark != std::string::npos) {
     recorded.query = request.target.substr(mark + 1);
   }
   for (const auto& [name, value] : request.headers) {
-    if (!isAddressField(name)) recorded.headers.emplace_back(name, value);
+    // The server library adds the addresses as fields of its own.
+    if (name.find("_ADDR") == std::string::npos && name.find("_PORT") == std::string::npos) {
+      recorded.headers.emplace_back(name, value);
+    }
   }
   const std::string method = request.method == "HEAD" ? "GET" : request.method;
   // The handler sees the groups of its own pattern.

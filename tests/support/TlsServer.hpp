@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/TestCertificate.hpp"
+#include "devserver/Certificate.hpp"
 
 namespace ovix::test {
 
@@ -44,11 +44,16 @@ class TlsServer {
     kExpired,    // in trustedCertificatesPath(), valid until yesterday
     kUntrusted,  // a certificate of its own, trusted nowhere
     kWrongHost,  // in trustedCertificatesPath(), for another host than the test hosts
+    kNone,       // no TLS: a plain HTTP server, reached as http://localhost:port/
   };
 
-  // A PEM file, made once per process, holding the kTrusted, kExpired and
-  // kWrongHost certificates: hand it to net::setExtraTrustedCertificates.
+  // A PEM file, made once per process and removed at exit, holding the
+  // kTrusted, kExpired and kWrongHost certificates: hand it to
+  // net::setExtraTrustedCertificates.
   static const std::string& trustedCertificatesPath();
+  // The certificate and key of `certificate` (not kNone), the same for the
+  // process but for kUntrusted, which is new each time.
+  static std::shared_ptr<const devserver::Certificate> credentials(Certificate certificate);
 
   // `threads` bounds the requests served, or held, at once.
   explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16);
@@ -58,7 +63,7 @@ class TlsServer {
   TlsServer& operator=(const TlsServer&) = delete;
 
   std::uint16_t port() const { return port_; }
-  // "https://localhost:<port><path>".
+  // "https://localhost:<port><path>" ("http:" for kNone).
   std::string url(std::string_view path) const;
 
   // Serves requests of `method` ("GET" also answers HEAD) whose path fully
@@ -76,7 +81,6 @@ class TlsServer {
   void releaseHeld();
 
   std::vector<RecordedRequest> requests() const;
-  bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout);
 
  private:
   struct Route {
@@ -87,7 +91,8 @@ class TlsServer {
 
   void serve(const httplib::Request& request, httplib::Response& response);
 
-  std::unique_ptr<httplib::SSLServer> server_;
+  std::unique_ptr<httplib::Server> server_;
+  const bool secure_;
   std::uint16_t port_ = 0;
   std::thread thread_;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,7 +16,7 @@ namespace ovix::net {
 
 using namespace std::chrono_literals;
 
-// What a completion handler received.
+// What a task's handler received, and where.
 struct Delivery {
   std::optional<std::string> data;
   std::optional<HttpResponse> response;
@@ -24,35 +25,57 @@ struct Delivery {
   std::shared_ptr<dispatch::Queue> queue;  // current while the handler ran
 };
 
-// Filled in by the handler of a task, on the delegate queue.
-class Receiver {
- public:
-  Receiver();
-  CompletionHandler handler();
-  // Whether the handler ran. Call on the main thread; it runs the main queue
-  // while it waits.
-  bool waitOnMainQueue(std::chrono::milliseconds timeout = 10s);
-  // Whether the handler ran, waiting on it from any thread.
-  bool wait(std::chrono::milliseconds timeout = 10s);
-  // What the handler received. Call after a wait returned true.
-  Delivery delivery() const;
-  int calls() const;
+// A handler, and its delivery once it ran. Any thread.
+struct Receiver {
+  std::shared_ptr<std::promise<Delivery>> promise = std::make_shared<std::promise<Delivery>>();
+  std::shared_future<Delivery> delivered = promise->get_future().share();
 
- private:
-  struct State;
-  std::shared_ptr<State> state_;
+  CompletionHandler handler() const {
+    return [promise = promise](auto data, auto response, auto error) {
+      promise->set_value(Delivery{std::move(data), std::move(response), std::move(error),
+                                  dispatch::isMainThread(), dispatch::currentQueue()});
+    };
+  }
+  bool ran() const { return delivered.wait_for(0s) == std::future_status::ready; }
+  // Waits for the handler, on the main thread running the main queue meanwhile.
+  Delivery wait() const {
+    const bool ran = dispatch::isMainThread()
+                         ? dispatch::runMainQueueUntil([this] { return this->ran(); }, 10s)
+                         : delivered.wait_for(10s) == std::future_status::ready;
+    EXPECT_TRUE(ran) << "the handler never ran";
+    return ran ? delivered.get() : Delivery{};
+  }
 };
 
-// Trusts the test servers' certificates and checks that no transfer outlives a test.
+// Trusts the test servers' certificates and checks that no transfer outlives
+// a test. Runs on the main thread.
 class NetTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    ASSERT_FALSE(setExtraTrustedCertificates(test::TlsServer::trustedCertificatesPath()));
+  }
+  void TearDown() override {
+    clearConnectOverrides();
+    EXPECT_TRUE(waitForIdle(10s)) << pendingTransfers() << " transfers left over";
+  }
 
-  static Request request(std::string_view url);
-  // Runs one request to its end on a session made on the main thread, whose
+  static Request request(std::string_view url) { return Request(*Url::make(url)); }
+
+  // Runs `request` to its end on a session made on the main thread, whose
   // handlers run on the main queue.
-  static Delivery fetch(Request request, const Configuration& configuration = {});
+  static Delivery fetch(Request request, const Configuration& configuration = {}) {
+    Receiver receiver;
+    Session::make(configuration)->dataTask(std::move(request), receiver.handler())->resume();
+    const Delivery delivery = receiver.wait();
+    EXPECT_TRUE(delivery.onMainThread);
+    return delivery;
+  }
+
+  // The error code of a failed delivery, 0 for a success.
+  static std::int64_t code(const Delivery& delivery) {
+    EXPECT_EQ(delivery.data.has_value(), !delivery.error);
+    return delivery.error ? delivery.error->code() : 0;
+  }
 };
 
 }  // namespace ovix::net

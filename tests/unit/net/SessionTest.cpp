@@ -1,9 +1,10 @@
-#include <future>
+// The sessions under the SDK's fetch: what goes on the wire, what comes back,
+// where handlers run and the bounds of a transfer. Servers that fail are the
+// fault matrix's (tests/integration/FaultTest.cpp).
 #include <thread>
-#include <vector>
 
-#include "unit/net/NetTest.hpp"
 #include "support/RawTlsServer.hpp"
+#include "unit/net/NetTest.hpp"
 
 namespace ovix::net {
 namespace {
@@ -20,7 +21,9 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
   const std::string url = server.url("/ad/v2.ios?slot=feed&n=2");
   Request post = request(url);
   post.method = "POST";
-  post.setValue("application/json", "Content-Type");
+  post.addValue("text/plain", "content-type");
+  post.addValue("text/html", "CONTENT-TYPE");
+  post.setValue("application/json", "Content-Type");  // replaces every field of the name
   post.addValue("1", "X-Multi");
   post.addValue("abc", "X-Ovix-Token");
   post.addValue("2", "X-Multi");
@@ -54,161 +57,99 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
                                                        {"Connection", "close"}}));
 }
 
-TEST_F(SessionTest, EmptyBodyIsDeliveredAsPresentAndEmpty) {
+TEST_F(SessionTest, RedirectsAreFollowedTenTimesAtMostAndEmptyBodiesArePresent) {
   TlsServer server;
-  server.handle("GET", "/none",
-                [](const auto&, httplib::Response& response) { response.status = 204; });
-  const Delivery delivery = fetch(request(server.url("/none")));
-  EXPECT_FALSE(delivery.error);
-  EXPECT_EQ(delivery.data, "");
-  ASSERT_TRUE(delivery.response);
-  EXPECT_EQ(delivery.response->statusCode(), 204);
-}
+  server.handle("GET", "/from", [](const auto&, auto& response) { response.set_redirect("/to"); });
+  server.handle("GET", "/to", [](const auto&, auto& response) { response.status = 204; });
+  server.handle("GET", "/loop",
+                [](const auto&, auto& response) { response.set_redirect("/loop"); });
 
-TEST_F(SessionTest, EachLoadHasAConnectionOfItsOwn) {
-  TlsServer server;
-  server.handle("GET", "/n", [](const auto&, auto& response) { response.set_content("n", "x/y"); });
-  auto session = Session::make({});
-  Receiver first, second;
-  session->dataTask(request(server.url("/n")), first.handler())->resume();
-  ASSERT_TRUE(first.waitOnMainQueue());
-  session->dataTask(request(server.url("/n")), second.handler())->resume();
-  ASSERT_TRUE(second.waitOnMainQueue());
+  const Delivery followed = fetch(request(server.url("/from")));
+  EXPECT_EQ(code(followed), 0);
+  EXPECT_EQ(followed.data, "");
+  ASSERT_TRUE(followed.response);
+  EXPECT_EQ(followed.response->statusCode(), 204);
+  EXPECT_EQ(followed.response->url(), server.url("/to"));
+
+  EXPECT_EQ(code(fetch(request(server.url("/loop")))), kHTTPTooManyRedirects);
+  EXPECT_EQ(code(fetch(request("ftp://127.0.0.1/file"))), kUnsupportedURL);
   const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_NE(requests[0].remotePort, requests[1].remotePort);
+  ASSERT_EQ(requests.size(), 2u + 11u);
+  EXPECT_NE(requests[0].remotePort, requests[2].remotePort) << "each session a connection";
 }
 
-TEST_F(SessionTest, HandlersRunOnTheQueueOfTheThreadThatMadeTheSession) {
+TEST_F(SessionTest, RequestsThatCannotGoOnTheWireAndBadSettingsAreRefused) {
   TlsServer server;
-  server.handle("GET", "/q", [](const auto&, auto& response) { response.set_content("q", "x/y"); });
+  Request injected = request(server.url("/"));
+  injected.addValue("a\r\nX-Injected: 1", "X-Note");
+  EXPECT_EQ(code(fetch(injected)), kBadURL);
+  Request spaced = request(server.url("/"));
+  spaced.method = "GET /other";
+  EXPECT_EQ(code(fetch(spaced)), kBadURL);
+  EXPECT_TRUE(server.requests().empty());
 
-  Receiver onMain;
-  Session::make({})->dataTask(request(server.url("/q")), onMain.handler())->resume();
-  ASSERT_TRUE(onMain.waitOnMainQueue());
-  EXPECT_TRUE(onMain.delivery().onMainThread);
+  EXPECT_TRUE(setConnectOverride("", 443, "127.0.0.1", server.port()));
+  // Trust ends with the setting, connections before notwithstanding.
+  EXPECT_EQ(code(fetch(request(server.url("/")))), 0);
+  ASSERT_FALSE(setExtraTrustedCertificates(""));
+  EXPECT_EQ(code(fetch(request(server.url("/")))), kServerCertificateUntrusted);
+  auto missing = setExtraTrustedCertificates("/nonexistent/ovix.pem");
+  ASSERT_TRUE(missing);
+  EXPECT_NE(missing->localizedDescription().find("/nonexistent/ovix.pem"), std::string::npos);
+}
 
+TEST_F(SessionTest, RequestTimeOutEndsATransferWhoseDataStopsComing) {
+  TlsServer server;
+  server.handle("GET", "/drip", [&](const auto&, httplib::Response& response) {
+    response.set_chunked_content_provider("text/plain", [&](std::size_t offset, auto& sink) {
+      if (offset == 0) return sink.write("first", 5);
+      server.hold();
+      return false;
+    });
+  });
+  // The first connection of the process builds the trust store, which may
+  // take longer than the time-out under a sanitizer.
+  ASSERT_EQ(code(fetch(request(server.url("/ok")))), 0);
+  Configuration configuration;
+  configuration.timeoutIntervalForRequest = 0.5;
+  const Delivery delivery = fetch(request(server.url("/drip")), configuration);
+  EXPECT_EQ(code(delivery), kTimedOut);
+  EXPECT_EQ(delivery.error->localizedDescription(), "The request timed out.");
+  ASSERT_TRUE(delivery.response) << "the head had arrived";
+  EXPECT_EQ(delivery.response->statusCode(), 200);
+}
+
+TEST_F(SessionTest, HandlersRunOnTheQueueOfTheThreadThatMadeTheSessionAndWaitForIdleWaits) {
+  TlsServer server;
+  server.handle("GET", "/held", [&](const auto&, auto& response) {
+    server.hold();
+    response.set_content("q", "x/y");
+  });
   // Made on a serial queue: its handlers run there.
   auto serial = dispatch::makeSerialQueue();
   Receiver onSerial;
-  serial->async([&, url = server.url("/q"), handler = onSerial.handler()] {
+  serial->async([url = server.url("/held"), handler = onSerial.handler()] {
     Session::make({})->dataTask(request(url), handler)->resume();
   });
-  ASSERT_TRUE(onSerial.wait());
-  EXPECT_FALSE(onSerial.delivery().onMainThread);
-  EXPECT_EQ(onSerial.delivery().queue, serial);
-
   // Made on a thread without a queue: one serial queue of the session's own.
   std::shared_ptr<Session> session;
   std::thread([&] { session = Session::make({}); }).join();
   Receiver a, b;
-  session->dataTask(request(server.url("/q")), a.handler())->resume();
-  session->dataTask(request(server.url("/q")), b.handler())->resume();
-  ASSERT_TRUE(a.wait());
-  ASSERT_TRUE(b.wait());
-  EXPECT_FALSE(a.delivery().onMainThread);
-  ASSERT_TRUE(a.delivery().queue);
-  EXPECT_EQ(a.delivery().queue, b.delivery().queue);
-  EXPECT_NE(a.delivery().queue, serial);
-}
-
-TEST_F(SessionTest, CancelDeliversCancelledOnceWhetherResumedOrNot) {
-  TlsServer server;
-  server.handle("GET", "/held", [&](const auto&, auto& response) {
-    server.hold();
-    response.set_content("late", "text/plain");
-  });
-  auto session = Session::make({});
-  Receiver running, suspended;
-  auto task = session->dataTask(request(server.url("/held")), running.handler());
-  task->resume();
-  ASSERT_TRUE(server.waitForHeld(1, 10s));
-  task->cancel();
-  session->dataTask(request(server.url("/held")), suspended.handler())->cancel();
-
-  for (Receiver* receiver : {&running, &suspended}) {
-    ASSERT_TRUE(receiver->waitOnMainQueue());
-    const Delivery delivery = receiver->delivery();
-    ASSERT_TRUE(delivery.error);
-    EXPECT_EQ(delivery.error->domain(), Error::kURLDomain);
-    EXPECT_EQ(delivery.error->code(), kCancelled);
-    EXPECT_EQ(delivery.error->localizedDescription(), "cancelled");
-    EXPECT_FALSE(delivery.data);
-    EXPECT_FALSE(delivery.response);
-  }
-  task->cancel();
-  task->resume();
-  server.releaseHeld();
-  EXPECT_TRUE(waitForIdle(10s));
-  EXPECT_EQ(running.calls(), 1);
-  EXPECT_EQ(suspended.calls(), 1);
-}
-
-TEST_F(SessionTest, InvalidateAndCancelEndsEveryUnfinishedTask) {
-  TlsServer server;
-  server.handle("GET", "/held", [&](const auto&, auto& response) {
-    if (server.hold()) response.set_content("late", "text/plain");
-  });
-  auto session = Session::make({});
-  Receiver first, second, suspended, later;
-  session->dataTask(request(server.url("/held")), first.handler())->resume();
-  session->dataTask(request(server.url("/held")), second.handler())->resume();
-  auto notResumed = session->dataTask(request(server.url("/held")), suspended.handler());
-  ASSERT_TRUE(server.waitForHeld(2, 10s));
-
-  session->invalidateAndCancel();
-  session->dataTask(request(server.url("/held")), later.handler())->resume();
-
-  for (Receiver* receiver : {&first, &second, &suspended, &later}) {
-    ASSERT_TRUE(receiver->waitOnMainQueue());
-    ASSERT_TRUE(receiver->delivery().error);
-    EXPECT_EQ(receiver->delivery().error->code(), kCancelled);
-  }
-  EXPECT_EQ(server.requests().size(), 2u);
-}
-
-TEST_F(SessionTest, FinishTasksAndInvalidateLetsTasksAlreadyMadeFinish) {
-  TlsServer server;
-  server.handle("GET", "/ok",
-                [](const auto&, auto& response) { response.set_content("ok", "x/y"); });
-  auto session = Session::make({});
-  Receiver made, later;
-  auto task = session->dataTask(request(server.url("/ok")), made.handler());
-  session->finishTasksAndInvalidate();
-  task->resume();
-  session->dataTask(request(server.url("/ok")), later.handler())->resume();
-
-  ASSERT_TRUE(made.waitOnMainQueue());
-  EXPECT_EQ(made.delivery().data, "ok");
-  ASSERT_TRUE(later.waitOnMainQueue());
-  ASSERT_TRUE(later.delivery().error);
-  EXPECT_EQ(later.delivery().error->code(), kCancelled);
-  EXPECT_EQ(server.requests().size(), 1u);
-}
-
-TEST_F(SessionTest, WaitForIdleRunsTheMainQueueOnTheMainThreadAndWaitsElsewhere) {
-  TlsServer server;
-  server.handle("GET", "/held", [&](const auto&, auto& response) {
-    server.hold();
-    response.set_content("done", "text/plain");
-  });
-  Receiver onMain;
-  Session::make({})->dataTask(request(server.url("/held")), onMain.handler())->resume();
-  ASSERT_TRUE(server.waitForHeld(1, 10s));
-  EXPECT_EQ(pendingTransfers(), 1u);
+  session->dataTask(request(server.url("/held")), a.handler())->resume();
+  session->dataTask(request(server.url("/held")), b.handler())->resume();
+  ASSERT_TRUE(server.waitForHeld(3, 10s));
+  EXPECT_EQ(pendingTransfers(), 3u);
   EXPECT_FALSE(waitForIdle(50ms));
   server.releaseHeld();
-  EXPECT_TRUE(waitForIdle(10s));
-  EXPECT_EQ(onMain.calls(), 1);
-  EXPECT_EQ(pendingTransfers(), 0u);
+  auto idle = std::async(std::launch::async, [] { return waitForIdle(10s); });
+  EXPECT_TRUE(idle.get()) << "waits off the main thread";
 
-  Receiver onSerial;
-  auto idle = std::async(std::launch::async, [&] {
-    Session::make({})->dataTask(request(server.url("/held")), onSerial.handler())->resume();
-    return waitForIdle(10s);
-  });
-  EXPECT_TRUE(idle.get());
-  EXPECT_EQ(onSerial.calls(), 1);
+  EXPECT_FALSE(onSerial.wait().onMainThread);
+  EXPECT_EQ(onSerial.wait().queue, serial);
+  EXPECT_FALSE(a.wait().onMainThread);
+  ASSERT_TRUE(a.wait().queue);
+  EXPECT_EQ(a.wait().queue, b.wait().queue);
+  EXPECT_NE(a.wait().queue, serial);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/net/Request.hpp"
-
 namespace ovix::net {
 namespace {
 
@@ -52,18 +50,6 @@ TEST(UrlTest, RejectsHostsThatDecodeToSomethingElse) {
   EXPECT_EQ(Url::make("https://ad.ovix.example/imp?x=%7F")->string(),
             "https://ad.ovix.example/imp?x=%7F")
       << "escapes outside the host stay escaped";
-}
-
-TEST(RequestTest, SetValueReplacesEveryFieldOfTheNameAndAddValueAppends) {
-  Request request(*Url::make("https://ad.ovix.example/"));
-  request.addValue("1", "X-Tag");
-  request.addValue("json", "Accept");
-  request.addValue("2", "x-tag");
-  request.setValue("3", "X-TAG");
-  request.setValue("text", "Content-Type");
-  using Fields = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(request.headers,
-            (Fields{{"X-TAG", "3"}, {"Accept", "json"}, {"Content-Type", "text"}}));
 }
 
 }  // namespace

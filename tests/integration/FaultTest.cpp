@@ -1,0 +1,281 @@
+// Loads, images and beacons against servers that misbehave, one server per
+// fault: a load's delegate hears one failure with the fault's error, an image
+// view keeps its placeholder, a beacon's failure is only logged, and nothing
+// is left running. Also the bounds a hostile server meets.
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <map>
+
+#include "ovix/model/OvixAds.hpp"
+#include "platform/net/NetworkThread.hpp"
+#include "support/IntegrationTest.hpp"
+#include "support/RawTlsServer.hpp"
+
+namespace ovix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::occurrences;
+using test::RawTlsServer;
+using test::TlsServer;
+using Mode = RawTlsServer::Mode;
+
+// Larger than the SDK takes anywhere: 4 MiB answers, 10 MiB images, 1 MiB
+// beacon answers.
+constexpr std::size_t kOversize = 11 << 20;
+
+// A label longer than DNS allows: the resolver refuses it on the spot without
+// asking a name server, so the test neither waits for one nor leaves loopback.
+const std::string kUnresolvable = std::string(64, 'u') + ".invalid";
+
+std::string head(std::size_t contentLength) {
+  return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+         std::to_string(contentLength) + "\r\n\r\n";
+}
+const std::string kPartial = head(1000) + R"({"ads": {"a": [)";
+
+// A loopback server with one fault, answering every path and method that way.
+struct FaultServer {
+  std::unique_ptr<RawTlsServer> raw;
+  std::unique_ptr<TlsServer> tls;
+  std::unique_ptr<TlsServer> plain;  // the cleartext end of a downgrade
+
+  int port() const { return raw ? raw->port() : tls ? tls->port() : 443; }
+  std::string host() const { return raw || tls ? "localhost" : kUnresolvable; }
+  std::string url(const std::string& path) const {
+    return "https://" + host() + ":" + std::to_string(port()) + path;
+  }
+  // Sends later connections for the ad server here.
+  void routeLoads() const {
+    net::setConnectOverride("ad.ovix.example", 443, raw || tls ? "127.0.0.1" : kUnresolvable,
+                            port());
+  }
+};
+
+struct Fault {
+  const char* name;
+  std::int64_t code;  // of Error::kURLDomain
+  std::function<void(FaultServer&)> make;
+};
+
+std::function<void(FaultServer&)> raw(std::string reply, Mode mode) {
+  return [=](FaultServer& server) { server.raw = std::make_unique<RawTlsServer>(reply, mode); };
+}
+
+// A TLS server answering every GET and POST with `handler`.
+std::function<void(FaultServer&)> tls(httplib::Server::Handler handler,
+                                      TlsServer::Certificate certificate = {}) {
+  return [=](FaultServer& server) {
+    server.tls = std::make_unique<TlsServer>(certificate);
+    for (const char* method : {"GET", "POST"}) server.tls->handle(method, ".*", handler);
+  };
+}
+
+void json(const httplib::Request&, httplib::Response& response) {
+  response.set_content("{}", "application/json");
+}
+
+const std::vector<Fault>& faults() {
+  static const std::vector<Fault> all = {
+      // Never finish: the transfer runs into its whole-transfer bound.
+      {"stall before the head", -1001, raw("", Mode::kStall)},
+      {"stall mid-body", -1001, raw(kPartial, Mode::kStall)},
+      {"slow drip", -1001, raw(head(1 << 20), Mode::kDrip)},
+      // Fail on the spot.
+      {"reset mid-body", -1005, raw(kPartial, Mode::kReset)},
+      {"body cut short", -1005, raw(kPartial, Mode::kClose)},
+      {"reply that is not HTTP", -1011, raw("SSH-2.0-OpenSSH_9.2\r\n\r\n", Mode::kClose)},
+      {"TLS handshake answered in plain text", -1200,
+       raw("HTTP/1.1 400 Bad Request\r\n\r\n", Mode::kHandshakeFailure)},
+      {"certificate trusted nowhere", -1202, tls(json, TlsServer::Certificate::kUntrusted)},
+      {"certificate for the wrong host", -1202, tls(json, TlsServer::Certificate::kWrongHost)},
+      {"expired certificate", -1201, tls(json, TlsServer::Certificate::kExpired)},
+      {"unresolvable host", -1003, [](FaultServer&) {}},
+      {"oversize body, announced", -1103, tls([](const auto&, auto& response) {
+         response.set_content(std::string(kOversize, ' '), "application/json");
+       })},
+      {"oversize body, chunked", -1103, tls([](const auto&, auto& response) {
+         response.set_chunked_content_provider(
+             "application/json", [sent = std::size_t{0}](std::size_t, auto& sink) mutable {
+               const std::string chunk(64 << 10, ' ');
+               if (sent >= kOversize) {
+                 sink.done();
+                 return true;
+               }
+               sent += chunk.size();
+               return sink.write(chunk.data(), chunk.size());  // false once the client went away
+             });
+       })},
+      {"redirect to file:", -1002,
+       tls([](const auto&, auto& response) { response.set_redirect("file:///etc/passwd"); })},
+      {"redirect loop", -1007, tls([](const httplib::Request& request, auto& response) {
+         response.set_redirect(request.path);
+       })},
+      {"redirect to cleartext", -1022,
+       [](FaultServer& server) {
+         // Answers as if all were well: an ad answer, or a beacon's 204.
+         server.plain = std::make_unique<TlsServer>(TlsServer::Certificate::kNone);
+         server.plain->handle("GET", ".*",
+                              [](const auto&, auto& response) { response.status = 204; });
+         server.plain->handle("POST", ".*", [](const auto&, auto& response) {
+           response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
+         });
+         tls([target = server.plain->url("/")](const auto&, auto& response) {
+           response.set_redirect(target, 307);
+         })(server);
+       }},
+  };
+  return all;
+}
+
+std::vector<std::unique_ptr<FaultServer>> startFaultServers() {
+  std::vector<std::unique_ptr<FaultServer>> servers;
+  for (const auto& fault : faults()) {
+    servers.push_back(std::make_unique<FaultServer>());
+    fault.make(*servers.back());
+  }
+  return servers;
+}
+
+class FaultTest : public test::IntegrationTest {};
+
+TEST_F(FaultTest, EachLoadFromAFaultyServerHearsOneFailureWithTheFaultsError) {
+  const auto servers = startFaultServers();
+  std::vector<std::shared_ptr<test::RecordingDelegate>> delegates;
+  // A transfer takes the route set when it starts, so each goes to its own server.
+  for (const auto& server : servers) {
+    server->routeLoads();
+    delegates.push_back(startLoad());
+  }
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    SCOPED_TRACE(faults()[i].name);
+    ASSERT_EQ(delegates[i]->calls(), 1);
+    const auto outcome = *delegates[i]->outcome();
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain(), Error::kURLDomain);
+    EXPECT_EQ(outcome.error->code(), faults()[i].code);
+    EXPECT_TRUE(outcome.onMainThread);
+  }
+  EXPECT_EQ(net::pendingTransfers(), 0u);
+  EXPECT_FALSE(manager().ovixAds()->ads()) << "no ad came through";
+}
+
+TEST_F(FaultTest, ImagesFromAFaultyServerLeaveThePlaceholderAndAreOnlyLogged) {
+  const auto servers = startFaultServers();
+  std::vector<std::shared_ptr<ui::ImageView>> views;
+  std::vector<std::shared_ptr<const gfx::Image>> placeholders;
+  const std::string log = logOf([&] {
+    for (const auto& server : servers) {
+      auto ad = std::make_shared<OvixAdInfo>();
+      ad->setImageUrl(server->url("/ad.png"));
+      views.push_back(ui::make<ui::ImageView>());
+      manager().setInfeed(ui::make<ui::TableViewCell>(), ad, views.back(), ui::make<ui::Label>(),
+                          nullptr, ui::make<ui::Label>(), nullptr, 80);
+      placeholders.push_back(views.back()->image());
+    }
+  });
+  EXPECT_EQ(occurrences(log, "Failure to load the ad image."), servers.size()) << log;
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    SCOPED_TRACE(faults()[i].name);
+    ASSERT_NE(placeholders[i], nullptr);
+    EXPECT_EQ(views[i]->image(), placeholders[i]);
+  }
+  EXPECT_EQ(net::pendingTransfers(), 0u);
+}
+
+TEST_F(FaultTest, EachFailedBeaconIsLoggedWithItsErrorAndNothingElse) {
+  const auto servers = startFaultServers();
+  std::vector<std::string> impressions;
+  std::vector<std::string> viewable;
+  std::map<std::int64_t, std::size_t> expected;
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    (i % 2 ? viewable : impressions).push_back(servers[i]->url("/imp"));
+    ++expected[faults()[i].code];
+  }
+  const auto cell = boundCell(stock("beacon-faults", impressions, viewable));
+  const std::string log = logOf([&] { manager().tryImpression(cell, test::kWillDisplay); });
+  EXPECT_EQ(occurrences(log, "Impression request error."), servers.size()) << log;
+  EXPECT_EQ(occurrences(log, "Impression request completion."), 0u);
+  for (const auto& [code, count] : expected) {
+    EXPECT_EQ(occurrences(log, "error code:" + std::to_string(code) + "\n"), count) << code;
+  }
+  EXPECT_EQ(net::pendingTransfers(), 0u);
+}
+
+// Open file descriptors of this process.
+std::size_t openDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                       std::filesystem::directory_iterator());
+}
+
+TEST_F(FaultTest, AdsWithThousandsOfBeaconsSendTenAListWithinTheConnectionBudget) {
+  constexpr std::size_t kAds = 5;
+  TlsServer server(TlsServer::Certificate::kTrusted, 2 * 64);
+  server.handle("GET", "/imp/.*", [&](const auto&, auto& response) {
+    server.hold();
+    response.status = 204;
+  });
+  std::vector<std::string> urls;
+  for (int n = 0; n < 5000; ++n) urls.push_back(server.url("/imp/" + std::to_string(n)));
+  std::vector<std::shared_ptr<ui::TableViewCell>> cells;
+  for (std::size_t i = 0; i < kAds; ++i) {
+    cells.push_back(boundCell(stock("many-" + std::to_string(i), urls, urls)));
+  }
+  const std::size_t before = openDescriptors();
+  const std::string log = logOf([&] {
+    for (const auto& cell : cells) manager().tryImpression(cell, test::kWillDisplay);
+    // 100 beacons: 64 on the wire and held, the rest waiting for a connection.
+    ASSERT_TRUE(server.waitForHeld(64, 10s));
+    EXPECT_EQ(net::NetworkThread::shared().waiting(), 2 * 10 * kAds - 64);
+    EXPECT_LE(openDescriptors(), before + 2 * 64 + 16) << "both ends of each connection";
+    server.releaseHeld();
+  });
+  EXPECT_EQ(server.requests().size(), 2 * 10 * kAds);
+  EXPECT_EQ(occurrences(log, "Dropped 4990 beacon URLs beyond the first 10 of a list."), 2 * kAds);
+  EXPECT_EQ(occurrences(log, "Impression request completion."), 2 * 10 * kAds);
+}
+
+// The most memory this process has held at once, in bytes.
+std::size_t peakMemory() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+}
+
+TEST_F(FaultTest, AnAnswerOfMillionsOfAdsAddsTheFirstThousandInBoundedMemory) {
+  std::string ads = R"({"ads": {"a": [)";
+  for (int i = 0; i < 1'300'000; ++i) ads += i ? ",{}" : "{}";
+  ads += "]}}";
+  ASSERT_LT(ads.size(), std::size_t{4} << 20) << "within the answer's bound";
+  answer("POST", "/ad/v2.ios", ads);
+  const std::size_t before = peakMemory();
+  auto delegate = startLoad();
+  ASSERT_TRUE(dispatch::waitForPendingWork(20s));
+  ASSERT_EQ(delegate->calls(), 1);
+  EXPECT_EQ(delegate->outcome()->count, 1000);
+  EXPECT_EQ(manager().ovixAds()->ads()->size(), 1000u);
+  EXPECT_LT(peakMemory() - before, std::size_t{256} << 20);
+}
+
+TEST_F(FaultTest, TerminalControlsInAnAnswerReachTheLogEscaped) {
+  server_.handle("POST", "/ad/v2.ios", [](const auto&, auto& response) {
+    response.set_header("X-Note", "\x1b]0;retitled\x07\x1b[2J");
+    // A raw C1 control (CSI) is valid inside a JSON string.
+    response.set_content(
+        "{\"ads\": {\"a\": [{\"title\": \"\xc2\x9b"
+        "31mred\"}]}}",
+        "application/json");
+  });
+  std::shared_ptr<test::RecordingDelegate> delegate;
+  const std::string log = logOf([&] { delegate = startLoad(); });
+  EXPECT_EQ(delegate->outcome()->count, 1);
+  EXPECT_EQ(log.find_first_of("\x1b\x07"), std::string::npos);
+  EXPECT_EQ(log.find("\xc2\x9b"), std::string::npos);
+  EXPECT_NE(log.find("\\u001b]0;retitled\\u0007\\u001b[2J"), std::string::npos) << log;
+  EXPECT_NE(log.find("\\u009b31mred"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ovix

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "encoders/ImageEncoders.hpp"
+#include "ovix/Ovix.hpp"
+#include "ovix/ViewTags.hpp"
+#include "ovix/platform/TableViewCell.hpp"
+#include "support/CaptureStdout.hpp"
+#include "support/RecordingDelegate.hpp"
+#include "support/TlsServer.hpp"
+
+namespace ovix::test {
+
+inline constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
+
+// A PNG of `width` by `height` pixels of one colour, 0xAARRGGBB.
+inline std::string png(int width, int height, std::uint32_t colour) {
+  const auto bytes = encoders::encodePng(
+      encoders::RgbaImage(width, height,
+                          {std::uint8_t(colour >> 16), std::uint8_t(colour >> 8),
+                           std::uint8_t(colour), std::uint8_t(colour >> 24)}));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The integration tests' fixture: a loopback HTTPS server, trusted, that
+// stands in for the ad server (ad.ovix.example:443). Releases what the server
+// holds, expects no work to outlive the test and puts the shared manager back
+// as it found it. Runs on the main thread, which drives the main queue.
+class IntegrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
+    ASSERT_FALSE(net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port()));
+    manager().setScreenWidth(320);
+  }
+
+  void TearDown() override {
+    server_.releaseHeld();
+    EXPECT_TRUE(dispatch::waitForPendingWork(std::chrono::seconds(10))) << "work outlived a test";
+    net::clearConnectOverrides();
+    manager().clearAd();
+    manager().setUserAgent("");
+    manager().setImageViewRect(Rect());
+    manager().setAdLabelString("PR");
+  }
+
+  static OvixManager& manager() { return OvixManager::shared(); }
+
+  // Answers `method` requests for paths matching `pattern` with `body`.
+  void answer(const std::string& method, const std::string& pattern, std::string body,
+              int status = 200, std::string type = "application/json") {
+    server_.handle(method, pattern, [=](const httplib::Request&, httplib::Response& response) {
+      response.status = status;
+      response.set_content(body, type);
+    });
+  }
+
+  // The click buttons the SDK put on `view`.
+  static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
+    std::vector<std::shared_ptr<ui::Button>> buttons;
+    for (const auto& subview : view.subviews()) {
+      if (subview->tag() == kClickButtonTag) {
+        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
+      }
+    }
+    return buttons;
+  }
+
+  // Starts a load of one ad for the slot "a", or of what `fill` asks.
+  static std::shared_ptr<RecordingDelegate> startLoad(
+      const std::function<void(OvixRequest&)>& fill = [](OvixRequest& r) { r.set("a", 1); }) {
+    auto delegate = std::make_shared<RecordingDelegate>();
+    OvixRequest request;
+    fill(request);
+    manager().loadOvix(request, delegate);
+    return delegate;
+  }
+
+  // Adds an ad with these beacons to the inventory, alone in its slot, and
+  // returns the inventory's copy.
+  static std::shared_ptr<OvixAdInfo> stock(const std::string& uuid, std::vector<std::string> imp,
+                                           std::vector<std::string> viewable = {}) {
+    auto record = std::make_shared<OvixAdInfo>();
+    record->setInfeedId(uuid);
+    record->setUuid(uuid);
+    record->setImpUrl(std::move(imp));
+    record->setViewableImpUrl(std::move(viewable));
+    manager().add(std::vector{record});
+    return manager().hasNextAd(uuid);
+  }
+
+  // A plain cell with `ad` bound by the default binding.
+  static std::shared_ptr<ui::TableViewCell> boundCell(const std::shared_ptr<OvixAdInfo>& ad) {
+    auto cell = ui::make<ui::TableViewCell>();
+    manager().setInfeed(cell, ad, 80, Size{60, 40});
+    return cell;
+  }
+
+  // The log written while `run` runs and the work it starts finishes.
+  static std::string logOf(const std::function<void()>& run,
+                           std::chrono::seconds timeout = std::chrono::seconds(20)) {
+    logging = true;
+    CaptureStdout out;
+    run();
+    const bool finished = dispatch::waitForPendingWork(timeout);
+    std::string log = out.stop();
+    logging = false;
+    EXPECT_TRUE(finished) << "work still pending";
+    return log;
+  }
+
+  TlsServer server_{TlsServer::Certificate::kTrusted, 32};
+};
+
+}  // namespace ovix::test
