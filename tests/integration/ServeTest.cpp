@@ -26,7 +26,7 @@ namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
-using nlohmann::json;
+using Json = nlohmann::json;
 
 struct Listening {
   std::string port;
@@ -83,11 +83,11 @@ TEST(ServeTest, OvixLoadRotatesImpressesOnceAndClicksTheServedAdsAndSigintStopsT
                  "impressed none\nopened https://ad.ovix.example/click/top-1\n$")))
       << result.out;
   EXPECT_EQ(m[1], m[2]) << "one ad, rotated";
-  const auto ad = json::parse(m[1].str());
+  const auto ad = Json::parse(m[1].str());
   EXPECT_EQ(ad.size(), 9u);
   EXPECT_EQ(ad["title"], "Weekend trips from 49 a night");
   EXPECT_EQ(ad["infeedId"], "top-feed");
-  EXPECT_EQ(ad["impUrl"], json::array({"https://ad.ovix.example/imp/top-1"}));
+  EXPECT_EQ(ad["impUrl"], Json::array({"https://ad.ovix.example/imp/top-1"}));
 
   // One line per request; the beacons go out once, beside the banner's downloads.
   EXPECT_EQ(server->stop(SIGINT), 0) << server->errors();
@@ -239,11 +239,11 @@ TEST(ServeTest, TheServerListensOnLoopbackOnlyServesBannersCountsAndEscapesItsLo
   }
   EXPECT_EQ(grounds.size(), 7u) << "one ground per ad";
 
-  const auto answer = json::parse(send("/ad/v2.ios", R"({"infeeds": {"top-feed": {"count": 1},
+  const auto answer = Json::parse(send("/ad/v2.ios", R"({"infeeds": {"top-feed": {"count": 1},
       "news-feed": {"count": 9}, "gone": {"count": 1}}})")
                                       .second);
   EXPECT_EQ(answer["ads"]["news-feed"].size(), 3u);
-  EXPECT_EQ(answer["errors"], (json{{"gone", "unknown infeed id"}}));
+  EXPECT_EQ(answer["errors"], (Json{{"gone", "unknown infeed id"}}));
   EXPECT_EQ(send("/imp/top-1").first, 204);
   EXPECT_EQ(send("/imp/top-1").first, 204);
   EXPECT_EQ(send("/vimp/top-1").first, 204);
@@ -253,11 +253,11 @@ TEST(ServeTest, TheServerListensOnLoopbackOnlyServesBannersCountsAndEscapesItsLo
   EXPECT_EQ(send("/ad/v2.ios", R"({"infeeds": [1]})").first, 400);
   // The path decodes to a terminal title, a bell and a C1 cursor move.
   EXPECT_EQ(send("/%1B%5D0;owned%07%9BH").first, 404);
-  const auto stats = json::parse(send("/stats").second);
+  const auto stats = Json::parse(send("/stats").second);
   EXPECT_EQ(stats["ads"]["top-1"],
-            (json{{"served", 1}, {"impressions", 2}, {"viewable_impressions", 1}, {"clicks", 0}}));
+            (Json{{"served", 1}, {"impressions", 2}, {"viewable_impressions", 1}, {"clicks", 0}}));
   EXPECT_EQ(stats["totals"],
-            (json{{"served", 4}, {"impressions", 2}, {"viewable_impressions", 1}, {"clicks", 1}}));
+            (Json{{"served", 4}, {"impressions", 2}, {"viewable_impressions", 1}, {"clicks", 1}}));
 
   server.stop();
   ASSERT_GE(log.size(), 4u);
