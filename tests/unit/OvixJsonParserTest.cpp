@@ -56,8 +56,8 @@ TEST(OvixJsonParserTest, AnswersYieldTheirUsableRecordsInOrderAndNeverConvertATy
        "s|||||||"},
       // Strings beyond the limit count as the wrong type; such a slot id names no slot.
       {R"({"ads": {")" + over + R"(": [{}], "s": [{"title": ")" + most + R"(", "description": ")" +
-           over + R"(", "imp_url": ["https://1", ")" + over + R"("], "view_imp_url": [")" +
-           most + R"("]}]}})",
+           over + R"(", "imp_url": ["https://1", ")" + over + R"("], "view_imp_url": [")" + most +
+           R"("]}]}})",
        "s|" + most + "||||||" + most},
       {R"({"errors": [1], "ads": {"bad": {"title": "x"}, "empty": [], "ok": [3, "s", {}]}})",
        "ok|||||||"},
