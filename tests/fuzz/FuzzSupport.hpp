@@ -18,7 +18,7 @@ namespace ovix::fuzz {
   ((condition) ? (void)0 : ::ovix::fuzz::fail(#condition, __FILE__, __LINE__))
 
 // Turns the SDK's log on with standard output sent to /dev/null. For the
-// fuzzers' initialisation; the corpus replays in the test suite leave it off.
+// fuzzers' initialisation; the corpus replays capture the output instead.
 void logToNowhere();
 
 // Typed values from raw bytes, each from the front. Past the end every value
