@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 // What the fuzz targets share: a check that stops the run with a message, a
 // reader that takes typed values from the fuzzer's bytes, and the switch that
@@ -19,7 +18,7 @@ namespace ovix::fuzz {
   ((condition) ? (void)0 : ::ovix::fuzz::fail(#condition, __FILE__, __LINE__))
 
 // Turns the SDK's log on with standard output sent to /dev/null. For the
-// fuzzers' initialisation; the corpus replays in the test suite leave it off.
+// fuzzers' initialisation; the corpus replays capture the output instead.
 void logToNowhere();
 
 // Typed values from raw bytes, each from the front. Past the end every value
@@ -54,32 +53,6 @@ class Input {
  private:
   const std::uint8_t* data_;
   std::size_t size_;
-};
-
-// The same encoding, written: what the seed maker uses.
-class Output {
- public:
-  Output& byte(std::uint8_t value) {
-    bytes_.push_back(static_cast<char>(value));
-    return *this;
-  }
-  Output& flag(bool value) { return byte(value ? 1 : 0); }
-  Output& string(std::string_view text) {
-    byte(static_cast<std::uint8_t>(text.size()));
-    bytes_.append(text.substr(0, 255));
-    return *this;
-  }
-  template <class T>
-  Output& raw(T value) {
-    char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    bytes_.append(bytes, sizeof(T));
-    return *this;
-  }
-  const std::string& bytes() const { return bytes_; }
-
- private:
-  std::string bytes_;
 };
 
 // The entry points, one per target; each returns 0.

@@ -2,6 +2,7 @@
 // then parsed, image URLs parsed as they are, click URLs through OpenAd to an
 // application that opens nothing.
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,8 +11,8 @@
 #include "fuzz/FuzzSupport.hpp"
 #include "ovix/common/OpenAd.hpp"
 #include "ovix/common/PercentEncoding.hpp"
-#include "platform/net/Url.hpp"
 #include "ovix/platform/Application.hpp"
+#include "platform/net/Url.hpp"
 
 namespace ovix::fuzz {
 namespace {
@@ -31,10 +32,8 @@ class Recorder : public ui::URLHandler {
   std::vector<std::string> opened;
 };
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+unsigned char byteOf(char c) {
+  return static_cast<unsigned char>(c);
 }
 
 // Every byte the encoding leaves alone is allowed in a query; the rest are
@@ -44,18 +43,14 @@ void checkEncoding(std::string_view text, const std::string& encoded) {
   for (std::size_t i = 0; i < encoded.size(); ++i) {
     const char c = encoded[i];
     if (c == '%') {
-      OVIX_FUZZ_CHECK(i + 2 < encoded.size());
-      const int high = hexValue(encoded[i + 1]);
-      const int low = hexValue(encoded[i + 2]);
-      OVIX_FUZZ_CHECK(high >= 0 && low >= 0);
-      decoded.push_back(static_cast<char>(high * 16 + low));
+      const std::string hex = encoded.substr(i + 1, 2);
+      OVIX_FUZZ_CHECK(hex.size() == 2 && hex.find_first_not_of("0123456789ABCDEF") == hex.npos);
+      decoded.push_back(static_cast<char>(std::stoi(hex, nullptr, 16)));
       i += 2;
       continue;
     }
-    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                         (c >= '0' && c <= '9') ||
-                         std::string_view("-._~!$&'()*+,;=:@/?").find(c) != std::string_view::npos;
-    OVIX_FUZZ_CHECK(allowed);
+    OVIX_FUZZ_CHECK(std::isalnum(byteOf(c)) ||
+                    std::string_view("-._~!$&'()*+,;=:@/?").find(c) != std::string_view::npos);
     decoded.push_back(c);
   }
   OVIX_FUZZ_CHECK(decoded == text);
@@ -67,7 +62,7 @@ void checkEncoding(std::string_view text, const std::string& encoded) {
 void checkUrl(const net::Url& url) {
   OVIX_FUZZ_CHECK(!url.scheme().empty() && !url.host().empty());
   for (const char c : url.string()) {
-    OVIX_FUZZ_CHECK(static_cast<unsigned char>(c) > ' ' && c != 0x7f);
+    OVIX_FUZZ_CHECK(byteOf(c) > ' ' && c != 0x7f);
   }
   const auto again = net::Url::make(url.string());
   OVIX_FUZZ_CHECK(static_cast<bool>(again));
@@ -79,33 +74,27 @@ void checkUrl(const net::Url& url) {
 // less the characters a shell acts on.
 void checkEscaped(const std::string& text) {
   for (const char c : text) {
-    OVIX_FUZZ_CHECK(static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7f);
+    OVIX_FUZZ_CHECK(byteOf(c) > ' ' && byteOf(c) < 0x7f);
     OVIX_FUZZ_CHECK(std::string_view("\"'`$;|<>\\^{}").find(c) == std::string_view::npos);
   }
   const auto again = net::Url::makeEncoded(text);
   OVIX_FUZZ_CHECK(again && again->string() == text);
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != prefix[i]) return false;
-  }
-  return true;
+// The text's first bytes in lower case, for scheme comparisons.
+std::string lowered(std::string_view text) {
+  std::string lower(text.substr(0, 8));
+  for (char& c : lower) c = static_cast<char>(std::tolower(byteOf(c)));
+  return lower;
 }
 
 // A letter, then letters, digits, '+', '-' or '.', then ':'.
 bool hasScheme(std::string_view text) {
   const auto colon = text.find(':');
-  if (colon == std::string_view::npos || colon == 0) return false;
-  for (std::size_t i = 0; i < colon; ++i) {
-    const char c = text[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-    if (!letter && (i == 0 || !other)) return false;
-  }
-  return true;
+  return colon != std::string_view::npos && colon > 0 && std::isalpha(byteOf(text[0])) &&
+         std::all_of(text.begin(), text.begin() + colon, [](char c) {
+           return std::isalnum(byteOf(c)) || c == '+' || c == '-' || c == '.';
+         });
 }
 
 }  // namespace
@@ -127,32 +116,29 @@ int fuzzUrl(const std::uint8_t* data, std::size_t size) {
   ui::Application::resetURLHandler();
   OVIX_FUZZ_CHECK(opened == !recorder->asked.empty());
   OVIX_FUZZ_CHECK(recorder->opened == recorder->asked);
-  const bool web =
-      hasScheme(text) && (startsWithNoCase(text, "http:") || startsWithNoCase(text, "https:"));
+  const bool web = hasScheme(text) &&
+                   (lowered(text).starts_with("http:") || lowered(text).starts_with("https:"));
   if (web) {
     const auto normalised = net::Url::makeEncoded(text);
     OVIX_FUZZ_CHECK(opened == static_cast<bool>(normalised));
     if (normalised) {
       OVIX_FUZZ_CHECK(recorder->asked == std::vector<std::string>{normalised->string()});
-      OVIX_FUZZ_CHECK(startsWithNoCase(normalised->string(), "http://") ||
-                      startsWithNoCase(normalised->string(), "https://"));
+      OVIX_FUZZ_CHECK(lowered(normalised->string()).starts_with("http://") ||
+                      lowered(normalised->string()).starts_with("https://"));
       checkEscaped(normalised->string());
     }
   } else if (opened) {
     OVIX_FUZZ_CHECK(hasScheme(text));
     OVIX_FUZZ_CHECK(recorder->asked == std::vector<std::string>{std::string(text)});
     for (std::size_t i = 0; i < text.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(text[i]);
-      OVIX_FUZZ_CHECK(byte > ' ' && byte != 0x7f);
-      const bool c1 = byte == 0xc2 && i + 1 < text.size() &&
-                      static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                      static_cast<unsigned char>(text[i + 1]) <= 0x9f;
-      OVIX_FUZZ_CHECK(!c1);
+      OVIX_FUZZ_CHECK(byteOf(text[i]) > ' ' && byteOf(text[i]) != 0x7f);
+      OVIX_FUZZ_CHECK(!(byteOf(text[i]) == 0xc2 && i + 1 < text.size() &&
+                        byteOf(text[i + 1]) >= 0x80 && byteOf(text[i + 1]) <= 0x9f));  // C1
     }
   } else {
     // Printable ASCII after a scheme always reaches a host's handler.
     OVIX_FUZZ_CHECK(!hasScheme(text) || std::any_of(text.begin(), text.end(), [](char c) {
-      return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7f;
+      return byteOf(c) <= ' ' || byteOf(c) >= 0x7f;
     }));
   }
   return 0;

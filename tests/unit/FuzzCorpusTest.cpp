@@ -1,6 +1,7 @@
 // Replays each fuzz target's committed corpus, its seeds and every input that
-// once broke it, through the target itself in every tree of the suite. A
-// target aborts on a broken property, which fails the test.
+// once broke it, through the target itself in every tree of the suite, with
+// the log on as the fuzzers run it but kept off the test's output. A target
+// aborts on a broken property, which fails the test.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,39 +17,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void replay(const std::string& target, int (*function)(const std::uint8_t*, std::size_t)) {
-  std::size_t inputs = 0;
-  for (const auto& entry : fs::directory_iterator(fs::path(OVIX_FUZZ_CORPUS) / target)) {
-    std::ifstream file(entry.path(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    SCOPED_TRACE(entry.path().string());
-    function(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    ++inputs;
-  }
-  EXPECT_GT(inputs, 0u);
-}
-
-// With the log on, as the fuzzers run, but kept off the test's output.
-void replayLogged(const std::string& target, int (*function)(const std::uint8_t*, std::size_t)) {
+TEST(FuzzCorpusTest, EveryTargetKeepsItsPropertiesOverItsCorpus) {
+  const std::pair<const char*, int (*)(const std::uint8_t*, std::size_t)> targets[] = {
+      {"response", fuzzResponse}, {"image", fuzzImage}, {"url", fuzzUrl}, {"request", fuzzRequest}};
   logging = true;
   test::CaptureStdout out;
-  replay(target, function);
+  for (const auto& [target, function] : targets) {
+    std::size_t inputs = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(OVIX_FUZZ_CORPUS) / target)) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+      SCOPED_TRACE(entry.path().string());
+      function(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      ++inputs;
+    }
+    EXPECT_GT(inputs, 0u) << target;
+  }
   out.stop();
   logging = false;
-}
-
-TEST(FuzzCorpusTest, Responses) {
-  replayLogged("response", fuzzResponse);
-}
-TEST(FuzzCorpusTest, Images) {
-  replay("image", fuzzImage);
-}
-TEST(FuzzCorpusTest, Urls) {
-  replayLogged("url", fuzzUrl);
-}
-TEST(FuzzCorpusTest, Requests) {
-  replayLogged("request", fuzzRequest);
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 namespace ovix::dispatch {
 namespace {
 
-using namespace std::chrono_literals;
-
 TEST(ThreadPoolTest, StoppingFinishesRunningTasksAndDropsTheRestAndWhatComesLater) {
   ThreadPool pool(1);
   std::promise<void> started;
@@ -37,20 +35,6 @@ TEST(ThreadPoolTest, StoppingFinishesRunningTasksAndDropsTheRestAndWhatComesLate
   EXPECT_FALSE(pool.tryAsync([late = std::move(late)] { ++*late; }));
   EXPECT_TRUE(lateWatch.expired());
   pool.stop();  // again: nothing
-}
-
-// A host that exits from an SDK callback stops the pool from a worker. Like
-// the global pool, this one is never destroyed: the worker that stopped it
-// still leaves through it.
-TEST(ThreadPoolTest, AWorkerThatStopsItsOwnPoolIsNotJoined) {
-  static ThreadPool* const pool = new ThreadPool(2);
-  std::promise<void> stopped;
-  pool->async([&] {
-    pool->stop();  // joining itself would throw and end the process
-    stopped.set_value();
-  });
-  ASSERT_EQ(stopped.get_future().wait_for(10s), std::future_status::ready);
-  EXPECT_FALSE(pool->tryAsync([] {}));
 }
 
 }  // namespace
