@@ -104,13 +104,6 @@ void RawTlsServer::serve() {
 }
 
 void RawTlsServer::serveConnection(int connection) {
-  if (mode_ == Mode::kHandshakeFailure) {
-    char hello[4096];
-    if (::recv(connection, hello, sizeof hello, 0) > 0) {
-      ::send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
-    }
-    return;
-  }
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_server_method()),
                                                             SSL_CTX_free);
   const auto certificate = TlsServer::credentials(TlsServer::Certificate::kTrusted);
@@ -154,7 +147,6 @@ void RawTlsServer::serveConnection(int connection) {
 void RawTlsServer::misbehave(int connection, SSL* ssl) {
   switch (mode_) {
     case Mode::kClose:
-    case Mode::kHandshakeFailure:
       SSL_shutdown(ssl);
       return;
     case Mode::kStall: {
