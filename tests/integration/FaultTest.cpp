@@ -132,11 +132,8 @@ TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsErr
       net::setConnectOverride("ad.ovix.example", 443,
                               server.running.empty() ? kUnresolvable : "127.0.0.1", server.port);
       delegates.push_back(startLoad());
-      auto ad = std::make_shared<OvixAdInfo>();
-      ad->setImageUrl(server.url("/ad.png"));
       views.push_back(ui::make<ui::ImageView>());
-      manager().setInfeed(ui::make<ui::TableViewCell>(), ad, views.back(), ui::make<ui::Label>(),
-                          nullptr, ui::make<ui::Label>(), nullptr, 80);
+      bindCustom(ui::make<ui::TableViewCell>(), ad(name, server.url("/ad.png")), views.back());
       placeholders.push_back(views.back()->image());
       (views.size() % 2 ? viewable : impressions).push_back(server.url("/imp"));
       ++expected[code];

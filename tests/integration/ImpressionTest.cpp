@@ -17,7 +17,6 @@ class ImpressionTest : public test::IntegrationTest {
  protected:
   void SetUp() override {
     IntegrationTest::SetUp();
-    answer("GET", "/v?imp/.*", "", 200, "text/plain");
     answer("GET", "/gone", "", 404, "text/plain");
     manager().setUserAgent("Beacon/1.0");
   }

@@ -12,48 +12,17 @@ namespace {
 using namespace std::chrono_literals;
 using test::kWillDisplay;
 
-// Banners of one colour each, 300 by 200.
-constexpr std::uint32_t kRed = 0xFFC81E1E;
-constexpr std::uint32_t kGreen = 0xFF1EC81E;
-constexpr std::uint32_t kBlue = 0xFF1E1EC8;
+using test::kBlue;
+using test::kGreen;
+using test::kRed;
 
 class ReuseTest : public test::IntegrationTest {
  protected:
-  void SetUp() override {
-    IntegrationTest::SetUp();
-    // /img/NAME.png at once, /slow/NAME.png once releaseHeld() lets it go.
-    server_.handle(
-        "GET", "/(img|slow)/(red|green|blue)\\.png",
-        [this](const httplib::Request& req, httplib::Response& res) {
-          if (req.matches[1] == "slow") server_.hold();
-          const std::string name = req.matches[2];
-          const std::uint32_t colour = name == "red" ? kRed : name == "green" ? kGreen : kBlue;
-          res.set_content(test::png(300, 200, colour), "image/png");
-        });
-    answer("GET", "/imp/.*", "", 200, "text/plain");
-  }
-
-  static std::shared_ptr<OvixAdInfo> ad(const std::string& name, const std::string& image) {
-    auto record = std::make_shared<OvixAdInfo>();
-    record->setInfeedId("s");
-    record->setTitle("Title " + name);
-    record->setAdvertiser("Advertiser " + name);
-    record->setImageUrl(image.empty() ? "" : "https://ad.ovix.example" + image);
-    record->setClickUrl("https://click.example/" + name);
-    record->setUuid("uuid-" + name);
-    return record;
-  }
-
   // Binds a cell again, as a host's data source does for a reused cell.
   static void rebind(const std::shared_ptr<ui::TableViewCell>& cell,
                      const std::shared_ptr<OvixAdInfo>& record) {
     setLoaded(*cell, false);
     manager().setInfeed(cell, record, 80, Size{60, 40});
-  }
-
-  static std::uint32_t centre(const ui::ImageView& view) {
-    const auto image = view.image();
-    return image ? image->pixel(image->width() / 2, image->height() / 2) : 0;
   }
 
   // The SDK's labels on the cell: those in the content view beyond the cell's own.

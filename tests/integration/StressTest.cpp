@@ -49,9 +49,10 @@ void serve(TlsServer& server, Ledger& ledger) {
         for (int k = 0; k < count; ++k) {
           const std::string title = load + "-" + std::to_string(k);
           titles.push_back(title);
-          ads.push_back({{"title", title},
-                         {"image_url", load.back() == '0' ? std::string(kBase) + "/img.png" : ""},
-                         {"imp_url", {std::string(kBase) + "/imp/" + title}}});
+          ads.push_back(
+              {{"title", title},
+               {"image_url", load.back() == '0' ? std::string(kBase) + "/img/red.png" : ""},
+               {"imp_url", {std::string(kBase) + "/imp/" + title}}});
         }
         {
           std::lock_guard lock(ledger.mutex);
@@ -65,9 +66,6 @@ void serve(TlsServer& server, Ledger& ledger) {
       ++ledger.beacons[req.path];
     }
     res.set_content("", "text/plain");
-  });
-  server.handle("GET", "/img.png", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(test::png(4, 4, 0xFF0A141E), "image/png");
   });
 }
 

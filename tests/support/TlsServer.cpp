@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <future>
 #include <stdexcept>
 
@@ -28,11 +29,10 @@ struct Trusted {
   std::string path = "/tmp/ovix-trusted-XXXXXX";
 
   Trusted() {
-    const int fd = ::mkstemp(path.data());
-    const std::string pem = now->pem() + expired->pem() + wrongHost->pem();
-    const bool written = fd >= 0 && ::write(fd, pem.data(), pem.size()) == ssize_t(pem.size());
-    if (fd >= 0) ::close(fd);
-    if (!written) throw std::runtime_error("cannot write the trusted certificates file");
+    ::close(::mkstemp(path.data()));
+    if (!(std::ofstream(path) << now->pem() << expired->pem() << wrongHost->pem())) {
+      throw std::runtime_error("cannot write the trusted certificates file");
+    }
   }
   ~Trusted() { ::unlink(path.c_str()); }
 };
@@ -49,16 +49,10 @@ const std::string& TlsServer::trustedCertificatesPath() {
 }
 
 std::shared_ptr<const devserver::Certificate> TlsServer::credentials(Certificate certificate) {
-  switch (certificate) {
-    case Certificate::kExpired:
-      return trusted().expired;
-    case Certificate::kUntrusted:
-      return make("Ovix Untrusted Test Server");
-    case Certificate::kWrongHost:
-      return trusted().wrongHost;
-    default:
-      return trusted().now;
-  }
+  if (certificate == Certificate::kUntrusted) return make("Ovix Untrusted Test Server");
+  return certificate == Certificate::kExpired     ? trusted().expired
+         : certificate == Certificate::kWrongHost ? trusted().wrongHost
+                                                  : trusted().now;
 }
 
 TlsServer::TlsServer(Certificate certificate, std::size_t threads)
