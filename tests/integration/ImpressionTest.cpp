@@ -15,18 +15,6 @@ using test::kWillDisplay;
 
 class ImpressionTest : public test::IntegrationTest {
  protected:
-  void SetUp() override {
-    IntegrationTest::SetUp();
-    answer("GET", "/gone", "", 404, "text/plain");
-    manager().setUserAgent("Beacon/1.0");
-  }
-
-  // Loads one ad as a first batch and returns the inventory's copy of it.
-  static std::shared_ptr<OvixAdInfo> load(std::vector<std::string> imp,
-                                          std::vector<std::string> viewable = {}) {
-    return stock("AD-" + std::to_string(++loaded_), std::move(imp), std::move(viewable));
-  }
-
   // The targets requested, undecoded, sorted.
   std::vector<std::string> targets() const {
     std::vector<std::string> seen;
@@ -34,8 +22,6 @@ class ImpressionTest : public test::IntegrationTest {
     std::sort(seen.begin(), seen.end());
     return seen;
   }
-
-  static inline int loaded_ = 0;
 };
 
 // Beacons are query-encoded, percent signs escaped again; a failure is only
@@ -44,10 +30,13 @@ TEST_F(ImpressionTest, DisplayedCellSendsEveryUsableBeaconOnceEncodedAndLogsFail
   EXPECT_EQ(addingPercentEncodingForURLQuery("a b%41\xC3\xA9#[]\"<>|"),
             "a%20b%2541%C3%A9%23%5B%5D%22%3C%3E%7C");
   EXPECT_EQ(addingPercentEncodingForURLQuery("-._~!$&'()*+,;=:@/?"), "-._~!$&'()*+,;=:@/?");
+  answer("GET", "/gone", "", 404, "text/plain");
+  manager().setUserAgent("Beacon/1.0");
   auto ad =
-      load({"https://ad.ovix.example/imp/1", "", "https://127.0.0.1:1/refused",
-            "https://ad.ovix.example/gone", "https://ad.ovix.example/imp/a b?x=%41&y=\xC3\xA9"},
-           {"https://ad.ovix.example/vimp/1"});
+      stock("logged",
+            {"https://ad.ovix.example/imp/1", "", "https://127.0.0.1:1/refused",
+             "https://ad.ovix.example/gone", "https://ad.ovix.example/imp/a b?x=%41&y=\xC3\xA9"},
+            {"https://ad.ovix.example/vimp/1"});
   auto cell = boundCell(ad);
   const std::string text = logOf([&] {
     manager().tryImpression(cell, kWillDisplay);
@@ -68,7 +57,7 @@ TEST_F(ImpressionTest, DisplayedCellSendsEveryUsableBeaconOnceEncodedAndLogsFail
 }
 
 TEST_F(ImpressionTest, OnlyDisplayCallbacksCountAndEachAdOnceAcrossCellsAndCycles) {
-  auto ad = load({"https://ad.ovix.example/imp/once"});
+  auto ad = stock("once", {"https://ad.ovix.example/imp/once"});
   auto cell = boundCell(ad);
   manager().tryImpression(cell, "tableView(_:didEndDisplaying:forRowAt:)");
   manager().tryImpression(cell, "");
@@ -92,7 +81,7 @@ TEST_F(ImpressionTest, OnlyDisplayCallbacksCountAndEachAdOnceAcrossCellsAndCycle
 }
 
 TEST_F(ImpressionTest, TwoThreadsReportingOneAdAtOnceSendItOnceAndDirectCallsSendEveryTime) {
-  auto cell = boundCell(load({"https://ad.ovix.example/imp/race"}));
+  auto cell = boundCell(stock("race", {"https://ad.ovix.example/imp/race"}));
   std::thread other([&] { manager().tryImpression(cell, kWillDisplay); });
   manager().tryImpression(cell, kWillDisplay);
   other.join();
@@ -100,7 +89,7 @@ TEST_F(ImpressionTest, TwoThreadsReportingOneAdAtOnceSendItOnceAndDirectCallsSen
   EXPECT_EQ(server_.requests().size(), 1u);
   EXPECT_EQ(manager().ovixAds()->impressed().size(), 1u);
 
-  auto ad = load({"https://ad.ovix.example/imp/direct"});
+  auto ad = stock("direct", {"https://ad.ovix.example/imp/direct"});
   const auto impressed = manager().ovixAds()->impressed().size();
   std::make_shared<Impression>()->imp(ad);
   std::make_shared<Impression>()->imp(ad);

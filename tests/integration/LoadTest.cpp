@@ -32,7 +32,11 @@ class LoadTest : public test::IntegrationTest {
 TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPlace) {
   answer("POST", "/ad/v2.ios", kTwoAds);
   answer("PUT", "/ad/v2.ios", "{}");
-  manager().setUserAgent("TestAgent/1.0");
+  std::atomic<int> asked{0};
+  useragent::setProvider([&] {
+    ++asked;
+    return std::string("TestAgent/1.0");
+  });
   std::atomic<bool> sawAdInCallback{false};
   auto delegate = std::make_shared<RecordingDelegate>();
   delegate->onSuccess = [&] { sawAdInCallback = manager().hasNextAd("a") != nullptr; };
@@ -72,12 +76,15 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
     r.setCoordinate(35.6, 139.7);
     r.setHttpMethod("PUT");
   });
+  useragent::setProvider(nullptr);
+  EXPECT_EQ(asked.load(), 1) << "the browser's user agent is asked once";
   EXPECT_EQ(server_.requests().back().method, "PUT");
+  EXPECT_EQ(server_.requests().back().get_header_value("User-Agent"), "TestAgent/1.0");
   EXPECT_EQ(lastBody(),
             with({{"infeeds", nlohmann::json::object()}, {"lat", 35.6}, {"lon", 139.7}}));
 }
 
-TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
+TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndTabletsAreRefusedWhenDisabled) {
   auto empty = startLoad([](OvixRequest&) {});
   ASSERT_EQ(empty->calls(), 1);
   EXPECT_FALSE(empty->outcome()->error);
@@ -90,6 +97,12 @@ TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
   ASSERT_EQ(nonFinite->calls(), 1);
   ASSERT_TRUE(nonFinite->outcome()->error);
   EXPECT_EQ(nonFinite->outcome()->error->domain(), Error::kJSONDomain);
+
+  device::setModel("iPad");
+  auto refused = startLoad();
+  device::setModel("iPhone");
+  EXPECT_EQ(dispatch::pendingWork(), 0u) << "no client was made";
+  EXPECT_EQ(refused->calls(), 0);
   EXPECT_TRUE(server_.requests().empty());
 }
 
@@ -159,28 +172,6 @@ TEST_F(LoadTest, ReleasedDelegatesHearNothingAndDieOnTheMainThread) {
   }
   ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return died != 0; }, 10s));
   EXPECT_EQ(died, 1);
-}
-
-TEST_F(LoadTest, UserAgentIsAskedOnceAndTabletsAreRefusedWhenDisabled) {
-  answer("POST", "/ad/v2.ios", "{}");
-  std::atomic<int> asked{0};
-  useragent::setProvider([&] {
-    ++asked;
-    return std::string("Browser/2.0");
-  });
-  load(one);
-  load(one);
-  useragent::setProvider(nullptr);
-  EXPECT_EQ(asked.load(), 1);
-  EXPECT_EQ(server_.requests().back().get_header_value("User-Agent"), "Browser/2.0");
-  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
-
-  device::setModel("iPad");
-  auto refused = startLoad();
-  device::setModel("iPhone");
-  EXPECT_EQ(dispatch::pendingWork(), 0u) << "no client was made";
-  EXPECT_EQ(refused->calls(), 0);
-  EXPECT_EQ(server_.requests().size(), 2u);
 }
 
 TEST_F(LoadTest, LogFollowsTheLoadStepByStepAndTheClientsDeinitLineComesEvenWithTheLogOff) {
