@@ -72,7 +72,10 @@ TEST_F(BindingTest, DefaultBindingFillsThePlainCellOnceAndShowsTheImageAtItsSize
   const auto image = cell->imageView()->image();
   ASSERT_NE(image, placeholder);
   EXPECT_EQ(image->size(), (Size{60, 40}));
+  EXPECT_EQ(image->scale(), 1.0);
   EXPECT_EQ(centre(*cell->imageView()), test::kRed);
+  EXPECT_TRUE(cell->imageView()->clipsToBounds() &&
+              cell->imageView()->contentMode() == ui::ContentMode::scaleAspectFill);
   manager().setInfeed(cell, ad("b"), 80, Size{60, 40});
   EXPECT_EQ(cell->contentView()->subviews().size(), content.size()) << "bound once";
 }
@@ -127,6 +130,7 @@ TEST_F(BindingTest, CustomBindingFillsTheHostsViewsAndSizesTheButtonPerCellKind)
                 labels[3]->text(),
             "Title a/Description a/Advertiser a/PR");
   EXPECT_EQ(clickButtons(*hostCell).at(0)->frame(), Rect(0, 0, 320, 90));
+  EXPECT_EQ(manager().imageViewRect(), Rect(0, 0, 30, 20));
 
   auto plain = ad("b");
   plain->setAdvertiser("");
