@@ -1,7 +1,7 @@
 // Two hundred loads in flight at once while the main thread keeps taking ads
 // from every slot, binding them into cells and reporting them displayed, and
-// the delegates of one load in four are released along the way. Run under ThreadSanitizer in the
-// tsan tree.
+// the delegates of one load in four are released along the way. Run under
+// ThreadSanitizer in the tsan tree.
 //
 // Loads and beacons are bounded to 3 seconds and never retried, so on a
 // starved machine some end unsent. The test holds each to what the SDK
