@@ -35,49 +35,59 @@ std::string head(std::size_t contentLength) {
 }
 const std::string kPartial = head(1000) + R"({"ads": {"a": [)";
 
-// A loopback server with one fault, answering every path and method that way.
+// A loopback server with one fault, answering every path and method that
+// way, and what keeps it running; nothing running: an unresolvable host.
 struct FaultServer {
-  std::unique_ptr<RawTlsServer> raw;
-  std::unique_ptr<TlsServer> tls;
-  std::unique_ptr<TlsServer> plain;  // the cleartext end of a downgrade
+  std::vector<std::shared_ptr<void>> running;
+  std::uint16_t port = 443;
 
-  int port() const { return raw ? raw->port() : tls ? tls->port() : 443; }
-  std::string host() const { return raw || tls ? "localhost" : kUnresolvable; }
+  std::string host() const { return running.empty() ? kUnresolvable : "localhost"; }
   std::string url(const std::string& path) const {
-    return "https://" + host() + ":" + std::to_string(port()) + path;
-  }
-  // Sends later connections for the ad server here.
-  void routeLoads() const {
-    net::setConnectOverride("ad.ovix.example", 443, raw || tls ? "127.0.0.1" : kUnresolvable,
-                            port());
+    return "https://" + host() + ":" + std::to_string(port) + path;
   }
 };
 
-struct Fault {
-  const char* name;
-  std::int64_t code;  // of Error::kURLDomain
-  std::function<void(FaultServer&)> make;
-};
-
-std::function<void(FaultServer&)> raw(std::string reply, Mode mode) {
-  return [=](FaultServer& server) { server.raw = std::make_unique<RawTlsServer>(reply, mode); };
+FaultServer raw(std::string reply, Mode mode) {
+  auto server = std::make_shared<RawTlsServer>(reply, mode);
+  return {{server}, server->port()};
 }
 
-// A TLS server answering every GET and POST with `handler`.
-std::function<void(FaultServer&)> tls(httplib::Server::Handler handler,
-                                      TlsServer::Certificate certificate = {}) {
-  return [=](FaultServer& server) {
-    server.tls = std::make_unique<TlsServer>(certificate);
-    for (const char* method : {"GET", "POST"}) server.tls->handle(method, ".*", handler);
-  };
+// A server answering every GET and POST with `handler`.
+FaultServer tls(httplib::Server::Handler handler, TlsServer::Certificate certificate = {}) {
+  auto server = std::make_shared<TlsServer>(certificate);
+  for (const char* method : {"GET", "POST"}) server->handle(method, ".*", handler);
+  return {{server}, server->port()};
 }
 
 void json(const httplib::Request&, httplib::Response& response) {
   response.set_content("{}", "application/json");
 }
 
-const std::vector<Fault>& faults() {
-  static const std::vector<Fault> all = {
+// A redirect to a cleartext server that answers as if all were well: an ad
+// answer, or a beacon's 204.
+FaultServer downgrade() {
+  auto plain = std::make_shared<TlsServer>(TlsServer::Certificate::kNone);
+  plain->handle("GET", ".*", [](const auto&, auto& response) { response.status = 204; });
+  plain->handle("POST", ".*", [](const auto&, auto& response) {
+    response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
+  });
+  auto server = tls([target = plain->url("/")](const auto&, auto& response) {
+    response.set_redirect(target, 307);
+  });
+  server.running.push_back(plain);
+  return server;
+}
+
+class FaultTest : public test::IntegrationTest {};
+
+// Each server gets a load, an image and a beacon at once.
+TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsError) {
+  const auto plain = std::make_shared<TlsServer>(TlsServer::Certificate::kNone);
+  const struct {
+    const char* name;
+    std::int64_t code;  // of Error::kURLDomain
+    FaultServer server;
+  } faults[] = {
       // Never finish: the transfer runs into its whole-transfer bound.
       {"stall before the head", -1001, raw("", Mode::kStall)},
       {"stall mid-body", -1001, raw(kPartial, Mode::kStall)},
@@ -86,25 +96,22 @@ const std::vector<Fault>& faults() {
       {"reset mid-body", -1005, raw(kPartial, Mode::kReset)},
       {"body cut short", -1005, raw(kPartial, Mode::kClose)},
       {"reply that is not HTTP", -1011, raw("SSH-2.0-OpenSSH_9.2\r\n\r\n", Mode::kClose)},
-      {"TLS handshake answered in plain text", -1200,
-       raw("HTTP/1.1 400 Bad Request\r\n\r\n", Mode::kHandshakeFailure)},
+      {"TLS handshake answered in plain text", -1200, {{plain}, plain->port()}},
       {"certificate trusted nowhere", -1202, tls(json, TlsServer::Certificate::kUntrusted)},
       {"certificate for the wrong host", -1202, tls(json, TlsServer::Certificate::kWrongHost)},
       {"expired certificate", -1201, tls(json, TlsServer::Certificate::kExpired)},
-      {"unresolvable host", -1003, [](FaultServer&) {}},
+      {"unresolvable host", -1003, {}},
       {"oversize body, announced", -1103, tls([](const auto&, auto& response) {
          response.set_content(std::string(kOversize, ' '), "application/json");
        })},
       {"oversize body, chunked", -1103, tls([](const auto&, auto& response) {
          response.set_chunked_content_provider(
-             "application/json", [sent = std::size_t{0}](std::size_t, auto& sink) mutable {
+             "application/json", [](std::size_t sent, auto& sink) {
                const std::string chunk(64 << 10, ' ');
-               if (sent >= kOversize) {
-                 sink.done();
-                 return true;
-               }
-               sent += chunk.size();
-               return sink.write(chunk.data(), chunk.size());  // false once the client went away
+               if (sent < kOversize)
+                 return sink.write(chunk.data(), chunk.size());  // false once the client went away
+               sink.done();
+               return true;
              });
        })},
       {"redirect to file:", -1002,
@@ -112,96 +119,47 @@ const std::vector<Fault>& faults() {
       {"redirect loop", -1007, tls([](const httplib::Request& request, auto& response) {
          response.set_redirect(request.path);
        })},
-      {"redirect to cleartext", -1022,
-       [](FaultServer& server) {
-         // Answers as if all were well: an ad answer, or a beacon's 204.
-         server.plain = std::make_unique<TlsServer>(TlsServer::Certificate::kNone);
-         server.plain->handle("GET", ".*",
-                              [](const auto&, auto& response) { response.status = 204; });
-         server.plain->handle("POST", ".*", [](const auto&, auto& response) {
-           response.set_content(R"({"ads": {"a": [{"title": "Planted"}]}})", "application/json");
-         });
-         tls([target = server.plain->url("/")](const auto&, auto& response) {
-           response.set_redirect(target, 307);
-         })(server);
-       }},
+      {"redirect to cleartext", -1022, downgrade()},
   };
-  return all;
-}
-
-std::vector<std::unique_ptr<FaultServer>> startFaultServers() {
-  std::vector<std::unique_ptr<FaultServer>> servers;
-  for (const auto& fault : faults()) {
-    servers.push_back(std::make_unique<FaultServer>());
-    fault.make(*servers.back());
-  }
-  return servers;
-}
-
-class FaultTest : public test::IntegrationTest {};
-
-TEST_F(FaultTest, EachLoadFromAFaultyServerHearsOneFailureWithTheFaultsError) {
-  const auto servers = startFaultServers();
   std::vector<std::shared_ptr<test::RecordingDelegate>> delegates;
-  // A transfer takes the route set when it starts, so each goes to its own server.
-  for (const auto& server : servers) {
-    server->routeLoads();
-    delegates.push_back(startLoad());
-  }
-  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
-  for (std::size_t i = 0; i < servers.size(); ++i) {
-    SCOPED_TRACE(faults()[i].name);
+  std::vector<std::shared_ptr<ui::ImageView>> views;
+  std::vector<std::shared_ptr<const gfx::Image>> placeholders;
+  std::vector<std::string> impressions, viewable;
+  std::map<std::int64_t, std::size_t> expected;
+  const std::string log = logOf([&] {
+    for (const auto& [name, code, server] : faults) {
+      // A transfer takes the route set when it starts, so each goes to its own server.
+      net::setConnectOverride("ad.ovix.example", 443,
+                              server.running.empty() ? kUnresolvable : "127.0.0.1", server.port);
+      delegates.push_back(startLoad());
+      views.push_back(ui::make<ui::ImageView>());
+      bindCustom(ui::make<ui::TableViewCell>(), ad(name, server.url("/ad.png")), views.back());
+      placeholders.push_back(views.back()->image());
+      (views.size() % 2 ? viewable : impressions).push_back(server.url("/imp"));
+      ++expected[code];
+    }
+    manager().tryImpression(boundCell(stock("beacon-faults", impressions, viewable)),
+                            test::kWillDisplay);
+  });
+  for (std::size_t i = 0; i < std::size(faults); ++i) {
+    SCOPED_TRACE(faults[i].name);
     ASSERT_EQ(delegates[i]->calls(), 1);
     const auto outcome = *delegates[i]->outcome();
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->domain(), Error::kURLDomain);
-    EXPECT_EQ(outcome.error->code(), faults()[i].code);
+    EXPECT_EQ(outcome.error->code(), faults[i].code);
     EXPECT_TRUE(outcome.onMainThread);
-  }
-  EXPECT_EQ(net::pendingTransfers(), 0u);
-  EXPECT_FALSE(manager().ovixAds()->ads()) << "no ad came through";
-}
-
-TEST_F(FaultTest, ImagesFromAFaultyServerLeaveThePlaceholderAndAreOnlyLogged) {
-  const auto servers = startFaultServers();
-  std::vector<std::shared_ptr<ui::ImageView>> views;
-  std::vector<std::shared_ptr<const gfx::Image>> placeholders;
-  const std::string log = logOf([&] {
-    for (const auto& server : servers) {
-      auto ad = std::make_shared<OvixAdInfo>();
-      ad->setImageUrl(server->url("/ad.png"));
-      views.push_back(ui::make<ui::ImageView>());
-      manager().setInfeed(ui::make<ui::TableViewCell>(), ad, views.back(), ui::make<ui::Label>(),
-                          nullptr, ui::make<ui::Label>(), nullptr, 80);
-      placeholders.push_back(views.back()->image());
-    }
-  });
-  EXPECT_EQ(occurrences(log, "Failure to load the ad image."), servers.size()) << log;
-  for (std::size_t i = 0; i < servers.size(); ++i) {
-    SCOPED_TRACE(faults()[i].name);
     ASSERT_NE(placeholders[i], nullptr);
     EXPECT_EQ(views[i]->image(), placeholders[i]);
   }
   EXPECT_EQ(net::pendingTransfers(), 0u);
-}
-
-TEST_F(FaultTest, EachFailedBeaconIsLoggedWithItsErrorAndNothingElse) {
-  const auto servers = startFaultServers();
-  std::vector<std::string> impressions;
-  std::vector<std::string> viewable;
-  std::map<std::int64_t, std::size_t> expected;
-  for (std::size_t i = 0; i < servers.size(); ++i) {
-    (i % 2 ? viewable : impressions).push_back(servers[i]->url("/imp"));
-    ++expected[faults()[i].code];
-  }
-  const auto cell = boundCell(stock("beacon-faults", impressions, viewable));
-  const std::string log = logOf([&] { manager().tryImpression(cell, test::kWillDisplay); });
-  EXPECT_EQ(occurrences(log, "Impression request error."), servers.size()) << log;
+  EXPECT_EQ(manager().ovixAds()->ads()->size(), 1u) << "no ad came through";
+  EXPECT_EQ(occurrences(log, "Failure to load the ad image."), std::size(faults)) << log;
+  EXPECT_EQ(occurrences(log, "Impression request error."), std::size(faults));
   EXPECT_EQ(occurrences(log, "Impression request completion."), 0u);
   for (const auto& [code, count] : expected) {
     EXPECT_EQ(occurrences(log, "error code:" + std::to_string(code) + "\n"), count) << code;
   }
-  EXPECT_EQ(net::pendingTransfers(), 0u);
 }
 
 // Open file descriptors of this process.

@@ -31,13 +31,20 @@ class LoadTest : public test::IntegrationTest {
 
 TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPlace) {
   answer("POST", "/ad/v2.ios", kTwoAds);
-  manager().setUserAgent("TestAgent/1.0");
+  answer("PUT", "/ad/v2.ios", "{}");
+  std::atomic<int> asked{0};
+  useragent::setProvider([&] {
+    ++asked;
+    return std::string("TestAgent/1.0");
+  });
   std::atomic<bool> sawAdInCallback{false};
   auto delegate = std::make_shared<RecordingDelegate>();
   delegate->onSuccess = [&] { sawAdInCallback = manager().hasNextAd("a") != nullptr; };
   {
     OvixRequest request;
     request.set("a", 2);
+    request.setCoordinate(35.6, 0);  // a zero is a missing coordinate
+    request.setAltitude(-3);
     manager().loadOvix(request, delegate);
   }
   ASSERT_TRUE(delegate->waitOnMainQueue());
@@ -49,43 +56,35 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
   const auto sent = server_.requests().at(0);
   EXPECT_EQ(sent.method, "POST");
   EXPECT_EQ(sent.path, "/ad/v2.ios");
-  EXPECT_EQ(sent.header("Host"), "ad.ovix.example") << "the connect override keeps the name";
-  EXPECT_EQ(sent.header("User-Agent"), "TestAgent/1.0");
-  EXPECT_EQ(sent.header("Content-Type"), "application/json");
+  EXPECT_EQ(sent.get_header_value("Host"), "ad.ovix.example")
+      << "the connect override keeps the name";
+  EXPECT_EQ(sent.get_header_value("User-Agent"), "TestAgent/1.0");
+  EXPECT_EQ(sent.get_header_value("Content-Type"), "application/json");
   EXPECT_NE(sent.body.find('\n'), std::string::npos) << "pretty-printed";
-  EXPECT_EQ(nlohmann::json::parse(sent.body), (nlohmann::json{{"infeeds", {{"a", {{"count", 2}}}}},
-                                                              {"advertising_id", ""},
-                                                              {"app", manager().bundleIdentifier()},
-                                                              {"version", manager().version()}}));
-}
-
-TEST_F(LoadTest, BodyCarriesCoordinatesOnlyWhenPresentAndTheHostsMethod) {
-  answer("POST", "/ad/v2.ios", "{}");
-  answer("PUT", "/ad/v2.ios", "{}");
-  load([](OvixRequest& r) {
-    r.set("a", 1);
-    r.setCoordinate(35.6, 0);
-    r.setAltitude(-3);
-  });
-  auto body = lastBody();
-  EXPECT_FALSE(body.contains("lat"));
-  EXPECT_FALSE(body.contains("lon"));
-  EXPECT_EQ(body["altitude"], -3.0);
+  // The fields every body has, with `fields`.
+  const auto with = [](nlohmann::json fields) {
+    fields.update({{"advertising_id", ""},
+                   {"app", manager().bundleIdentifier()},
+                   {"version", manager().version()}});
+    return fields;
+  };
+  EXPECT_EQ(nlohmann::json::parse(sent.body),
+            with({{"infeeds", {{"a", {{"count", 2}}}}}, {"altitude", -3.0}}));
 
   load([](OvixRequest& r) {
     r.setInfeeds(std::nullopt);
     r.setCoordinate(35.6, 139.7);
     r.setHttpMethod("PUT");
   });
-  body = lastBody();
+  useragent::setProvider(nullptr);
+  EXPECT_EQ(asked.load(), 1) << "the browser's user agent is asked once";
   EXPECT_EQ(server_.requests().back().method, "PUT");
-  EXPECT_EQ(body["infeeds"], nlohmann::json::object());
-  EXPECT_EQ(body["lat"], 35.6);
-  EXPECT_EQ(body["lon"], 139.7);
-  EXPECT_FALSE(body.contains("altitude"));
+  EXPECT_EQ(server_.requests().back().get_header_value("User-Agent"), "TestAgent/1.0");
+  EXPECT_EQ(lastBody(),
+            with({{"infeeds", nlohmann::json::object()}, {"lat", 35.6}, {"lon", 139.7}}));
 }
 
-TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
+TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndTabletsAreRefusedWhenDisabled) {
   auto empty = startLoad([](OvixRequest&) {});
   ASSERT_EQ(empty->calls(), 1);
   EXPECT_FALSE(empty->outcome()->error);
@@ -98,23 +97,29 @@ TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndSendNothing) {
   ASSERT_EQ(nonFinite->calls(), 1);
   ASSERT_TRUE(nonFinite->outcome()->error);
   EXPECT_EQ(nonFinite->outcome()->error->domain(), Error::kJSONDomain);
+
+  device::setModel("iPad");
+  auto refused = startLoad();
+  device::setModel("iPhone");
+  EXPECT_EQ(dispatch::pendingWork(), 0u) << "no client was made";
+  EXPECT_EQ(refused->calls(), 0);
   EXPECT_TRUE(server_.requests().empty());
 }
 
 TEST_F(LoadTest, AnswersThatAreNotJsonFailOnTheMainQueueWhateverTheirStatus) {
-  answer("POST", "/ad/v2.ios", "", 204);
-  auto noContent = load(one);
-  ASSERT_TRUE(noContent->outcome()->error);
-  EXPECT_EQ(noContent->outcome()->error->code(), 3840);
-  EXPECT_TRUE(noContent->outcome()->onMainThread);
-
-  answer("POST", "/ad/v2.ios", "<html>not json</html>");
-  auto garbage = load(one);
-  ASSERT_TRUE(garbage->outcome()->error);
-  EXPECT_EQ(garbage->outcome()->error->domain(), Error::kJSONDomain);
-
-  answer("POST", "/ad/v2.ios", kTwoAds, 500);
-  EXPECT_EQ(load(one)->outcome()->count, 2) << "the status is not tested";
+  const struct {
+    int status;
+    const char* body;
+    std::int64_t code;  // 0 for the two ads
+  } cases[] = {{204, "", 3840}, {200, "<html>not json</html>", 3840}, {500, kTwoAds, 0}};
+  for (const auto& [status, body, code] : cases) {
+    answer("POST", "/ad/v2.ios", body, status);
+    const auto outcome = *load(one)->outcome();
+    EXPECT_EQ(outcome.error ? outcome.error->code() : 0, code) << status;
+    EXPECT_EQ(outcome.error ? outcome.error->domain() : Error::kJSONDomain, Error::kJSONDomain);
+    EXPECT_EQ(outcome.count.value_or(0), code ? 0 : 2) << "the status is not tested";
+    EXPECT_EQ(outcome.onMainThread, code != 0);
+  }
 }
 
 // Found by fuzzing: the wait for data was added to the clock in nanoseconds
@@ -167,28 +172,6 @@ TEST_F(LoadTest, ReleasedDelegatesHearNothingAndDieOnTheMainThread) {
   }
   ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return died != 0; }, 10s));
   EXPECT_EQ(died, 1);
-}
-
-TEST_F(LoadTest, UserAgentIsAskedOnceAndTabletsAreRefusedWhenDisabled) {
-  answer("POST", "/ad/v2.ios", "{}");
-  std::atomic<int> asked{0};
-  useragent::setProvider([&] {
-    ++asked;
-    return std::string("Browser/2.0");
-  });
-  load(one);
-  load(one);
-  useragent::setProvider(nullptr);
-  EXPECT_EQ(asked.load(), 1);
-  EXPECT_EQ(server_.requests().back().header("User-Agent"), "Browser/2.0");
-  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
-
-  device::setModel("iPad");
-  auto refused = startLoad();
-  device::setModel("iPhone");
-  EXPECT_EQ(dispatch::pendingWork(), 0u) << "no client was made";
-  EXPECT_EQ(refused->calls(), 0);
-  EXPECT_EQ(server_.requests().size(), 2u);
 }
 
 TEST_F(LoadTest, LogFollowsTheLoadStepByStepAndTheClientsDeinitLineComesEvenWithTheLogOff) {

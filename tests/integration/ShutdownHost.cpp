@@ -9,7 +9,7 @@
 //         return    return 0 from main, destroying its locals first
 //         callback  start one more load, which is answered, and std::exit(0)
 //                   from its delegate's success callback on a worker
-//   WHAT: loads, images, beacons or all
+//   WHAT: images, beacons or all (which adds two loads)
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -21,15 +21,15 @@ namespace {
 
 using namespace ovix;
 
+// Leaves the process from its success callback when asked to.
 class Delegate : public OvixInfeed {
  public:
   explicit Delegate(bool exitOnSuccess) : exitOnSuccess_(exitOnSuccess) {}
   void successfulToReceivedAt(std::int64_t) override {
     if (exitOnSuccess_) std::exit(0);
   }
-  void failedToReceivedWith(const std::optional<Error>& error) override {
-    if (exitOnSuccess_)
-      std::fprintf(stderr, "failed: %s\n", error ? error->description().c_str() : "");
+  void failedToReceivedWith(const std::optional<Error>&) override {
+    if (exitOnSuccess_) std::fputs("the answered load failed\n", stderr);
   }
 
  private:
@@ -42,53 +42,45 @@ void load(const std::string& slot, const std::shared_ptr<Delegate>& delegate) {
   OvixManager::shared().loadOvix(request, delegate);
 }
 
+// Binds ad `n`, alone in its slot, into a new cell.
 std::shared_ptr<ui::TableViewCell> bind(const std::string& base, int n, bool withImage) {
-  const std::string slot = "host-" + std::to_string(n);  // a slot each: rotation gives this ad
   auto ad = std::make_shared<OvixAdInfo>();
-  ad->setInfeedId(slot);
+  ad->setInfeedId("host-" + std::to_string(n));
   ad->setUuid("host-ad-" + std::to_string(n));
   if (withImage) ad->setImageUrl(base + "/img/" + std::to_string(n) + ".png");
   ad->setImpUrl({base + "/imp/" + std::to_string(n)});
   OvixManager::shared().add(std::vector{ad});
   auto cell = ui::make<ui::TableViewCell>();
-  OvixManager::shared().setInfeed(cell, OvixManager::shared().hasNextAd(slot), 80, Size{60, 40});
+  OvixManager::shared().setInfeed(cell, OvixManager::shared().hasNextAd(ad->infeedId()), 80,
+                                  Size{60, 40});
   return cell;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fputs("usage: ovix_shutdown_host HOW WHAT PORT CA_FILE\n", stderr);
-    return 2;
-  }
+  if (argc != 5) return 2;
   const std::string how = argv[1];
   const std::string what = argv[2];
-  const std::string port = argv[3];
-  const std::string base = "https://localhost:" + port;
+  const std::string base = std::string("https://localhost:") + argv[3];
   if (net::setExtraTrustedCertificates(argv[4]) ||
       net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1",
-                              static_cast<std::uint16_t>(std::stoi(port)))) {
+                              static_cast<std::uint16_t>(std::stoi(argv[3])))) {
     return 3;
   }
   OvixManager::shared().setUserAgent("ShutdownHost/1.0");
-
-  auto delegate = std::make_shared<Delegate>(false);
+  const auto delegate = std::make_shared<Delegate>(false);
   std::vector<std::shared_ptr<ui::TableViewCell>> cells;
-  const bool all = what == "all";
-  if (all || what == "loads") {
+  if (what == "all") {
     load("held-1", delegate);
     load("held-2", delegate);
   }
-  if (all || what == "images") {
-    cells.push_back(bind(base, 1, true));
-    cells.push_back(bind(base, 2, true));
-  }
-  if (all || what == "beacons") {
-    for (int n = 3; n <= 4; ++n) {
-      cells.push_back(bind(base, n, false));
+  for (int n = 1; n <= 4; ++n) {
+    const bool image = n <= 2;
+    if (what != "all" && what != (image ? "images" : "beacons")) continue;
+    cells.push_back(bind(base, n, image));
+    if (!image)
       OvixManager::shared().tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
-    }
   }
 
   std::string line;

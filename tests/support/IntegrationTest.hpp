@@ -6,20 +6,69 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/platform/Dispatch.hpp"
 #include "ovix/platform/TableViewCell.hpp"
 #include "support/CaptureStdout.hpp"
-#include "support/RecordingDelegate.hpp"
 #include "support/TlsServer.hpp"
 
 namespace ovix::test {
 
+// Records the outcomes a load delivers, and where they arrived.
+class RecordingDelegate : public OvixInfeed {
+ public:
+  struct Outcome {
+    std::optional<std::int64_t> count;  // present for a success
+    std::optional<Error> error;
+    bool onMainThread = false;
+  };
+
+  // Runs inside successfulToReceivedAt, on its thread.
+  std::function<void()> onSuccess;
+
+  void successfulToReceivedAt(std::int64_t count) override {
+    if (onSuccess) onSuccess();
+    record({count, std::nullopt, dispatch::isMainThread()});
+  }
+  void failedToReceivedWith(const std::optional<Error>& error) override {
+    record({std::nullopt, error, dispatch::isMainThread()});
+  }
+
+  int calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+  std::optional<Outcome> outcome() const {
+    std::lock_guard lock(mutex_);
+    return outcome_;
+  }
+  // Runs the main queue until an outcome arrives; false after 10 s.
+  bool waitOnMainQueue() {
+    return dispatch::runMainQueueUntil([this] { return calls() > 0; }, std::chrono::seconds(10));
+  }
+
+ private:
+  void record(Outcome outcome) {
+    std::lock_guard lock(mutex_);
+    ++calls_;
+    outcome_ = std::move(outcome);
+  }
+
+  mutable std::mutex mutex_;
+  int calls_ = 0;                   // guarded by mutex_
+  std::optional<Outcome> outcome_;  // guarded by mutex_
+};
+
 inline constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
+// The colours of the fixture's banners.
+inline constexpr std::uint32_t kRed = 0xFFC81E1E, kGreen = 0xFF1EC81E, kBlue = 0xFF1E1EC8;
 
 // A PNG of `width` by `height` pixels of one colour, 0xAARRGGBB.
 inline std::string png(int width, int height, std::uint32_t colour) {
@@ -40,6 +89,16 @@ class IntegrationTest : public ::testing::Test {
     ASSERT_FALSE(net::setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
     ASSERT_FALSE(net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", server_.port()));
     manager().setScreenWidth(320);
+    // Banners of 300 by 200: /img/COLOUR.png at once, /slow/COLOUR.png once
+    // releaseHeld() lets it go. Beacons at /imp/ and /vimp/.
+    server_.handle("GET", "/(img|slow)/(red|green|blue)\\.png", [this](const auto& req, auto& res) {
+      if (req.matches[1] == "slow") server_.hold();
+      const std::uint32_t colour = req.matches[2] == "red"     ? kRed
+                                   : req.matches[2] == "green" ? kGreen
+                                                               : kBlue;
+      res.set_content(png(300, 200, colour), "image/png");
+    });
+    answer("GET", "/v?imp/.*", "", 200, "text/plain");
   }
 
   void TearDown() override {
@@ -61,6 +120,34 @@ class IntegrationTest : public ::testing::Test {
       response.status = status;
       response.set_content(body, type);
     });
+  }
+
+  // An ad named `name` for the slot "s", its image at `image`, a path on the
+  // ad server or else a URL as it stands.
+  static std::shared_ptr<OvixAdInfo> ad(const std::string& name, const std::string& image = "") {
+    auto record = std::make_shared<OvixAdInfo>();
+    record->setInfeedId("s");
+    record->setUuid("uuid-" + name);
+    record->setTitle("Title " + name);
+    record->setAdvertiser("Advertiser " + name);
+    record->setDescript("Description " + name);
+    record->setImageUrl(image.rfind('/', 0) == 0 ? "https://ad.ovix.example" + image : image);
+    record->setClickUrl("https://click.example/" + name);
+    return record;
+  }
+
+  // Binds `record` into `cell` with the host's own `imageView` and labels.
+  static void bindCustom(const std::shared_ptr<ui::TableViewCell>& cell,
+                         const std::shared_ptr<OvixAdInfo>& record,
+                         const std::shared_ptr<ui::ImageView>& imageView) {
+    manager().setInfeed(cell, record, imageView, ui::make<ui::Label>(), nullptr,
+                        ui::make<ui::Label>(), nullptr, 80);
+  }
+
+  // The colour at the centre of the view's image, 0 for none.
+  static std::uint32_t centre(const ui::ImageView& view) {
+    const auto image = view.image();
+    return image ? image->pixel(image->width() / 2, image->height() / 2) : 0;
   }
 
   // The click buttons the SDK put on `view`.

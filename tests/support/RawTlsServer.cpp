@@ -6,7 +6,6 @@
 #include <openssl/ssl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,15 +17,11 @@
 namespace ovix::test {
 namespace {
 
-// The body length the head announces; 0 without Content-Length.
-std::size_t contentLength(std::string_view head) {
-  constexpr std::string_view kField = "\r\ncontent-length:";
-  for (std::size_t at = 0; at + kField.size() <= head.size(); ++at) {
-    if (::strncasecmp(head.data() + at, kField.data(), kField.size()) == 0) {
-      return std::stoul(std::string(head.substr(at + kField.size())));
-    }
-  }
-  return 0;
+// The body length the head announces, in the field as libcurl spells it; 0
+// without one.
+std::size_t contentLength(const std::string& head) {
+  const auto at = head.find("\r\nContent-Length:");
+  return at == std::string::npos ? 0 : std::stoul(head.substr(at + 17));
 }
 
 }  // namespace
@@ -66,10 +61,8 @@ std::string RawTlsServer::url(std::string_view path) const {
 std::optional<std::string> RawTlsServer::waitForRequest(std::size_t index,
                                                         std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
-  if (!arrived_.wait_for(lock, timeout, [&] { return requests_.size() > index; })) {
-    return std::nullopt;
-  }
-  return requests_[index];
+  const bool arrived = arrived_.wait_for(lock, timeout, [&] { return requests_.size() > index; });
+  return arrived ? std::optional(requests_[index]) : std::nullopt;
 }
 
 bool RawTlsServer::stopsWithin(std::chrono::milliseconds pause) {
@@ -104,13 +97,6 @@ void RawTlsServer::serve() {
 }
 
 void RawTlsServer::serveConnection(int connection) {
-  if (mode_ == Mode::kHandshakeFailure) {
-    char hello[4096];
-    if (::recv(connection, hello, sizeof hello, 0) > 0) {
-      ::send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
-    }
-    return;
-  }
   std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> context(SSL_CTX_new(TLS_server_method()),
                                                             SSL_CTX_free);
   const auto certificate = TlsServer::credentials(TlsServer::Certificate::kTrusted);
@@ -154,7 +140,6 @@ void RawTlsServer::serveConnection(int connection) {
 void RawTlsServer::misbehave(int connection, SSL* ssl) {
   switch (mode_) {
     case Mode::kClose:
-    case Mode::kHandshakeFailure:
       SSL_shutdown(ssl);
       return;
     case Mode::kStall: {

@@ -25,11 +25,10 @@ class RawTlsServer {
   // What follows the reply. Every mode ends when the client hangs up or the
   // server is destroyed.
   enum class Mode {
-    kClose,             // closes the connection cleanly
-    kStall,             // keeps the connection open and sends nothing more
-    kReset,             // resets the connection (TCP RST, no TLS close)
-    kDrip,              // sends one more byte of body every kDripInterval
-    kHandshakeFailure,  // sends the reply in plain text instead of a TLS handshake, then closes
+    kClose,  // closes the connection cleanly
+    kStall,  // keeps the connection open and sends nothing more
+    kReset,  // resets the connection (TCP RST, no TLS close)
+    kDrip,   // sends one more byte of body every kDripInterval
   };
   static constexpr std::chrono::milliseconds kDripInterval{100};
 

@@ -1,9 +1,9 @@
 #include "support/TlsServer.hpp"
 
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <future>
 #include <stdexcept>
 
@@ -29,11 +29,10 @@ struct Trusted {
   std::string path = "/tmp/ovix-trusted-XXXXXX";
 
   Trusted() {
-    const int fd = ::mkstemp(path.data());
-    const std::string pem = now->pem() + expired->pem() + wrongHost->pem();
-    const bool written = fd >= 0 && ::write(fd, pem.data(), pem.size()) == ssize_t(pem.size());
-    if (fd >= 0) ::close(fd);
-    if (!written) throw std::runtime_error("cannot write the trusted certificates file");
+    ::close(::mkstemp(path.data()));
+    if (!(std::ofstream(path) << now->pem() << expired->pem() << wrongHost->pem())) {
+      throw std::runtime_error("cannot write the trusted certificates file");
+    }
   }
   ~Trusted() { ::unlink(path.c_str()); }
 };
@@ -45,30 +44,15 @@ const Trusted& trusted() {
 
 }  // namespace
 
-std::string RecordedRequest::header(std::string_view name) const {
-  for (const auto& [field, value] : headers) {
-    if (field.size() == name.size() && ::strncasecmp(field.data(), name.data(), name.size()) == 0) {
-      return value;
-    }
-  }
-  return "";
-}
-
 const std::string& TlsServer::trustedCertificatesPath() {
   return trusted().path;
 }
 
 std::shared_ptr<const devserver::Certificate> TlsServer::credentials(Certificate certificate) {
-  switch (certificate) {
-    case Certificate::kExpired:
-      return trusted().expired;
-    case Certificate::kUntrusted:
-      return make("Ovix Untrusted Test Server");
-    case Certificate::kWrongHost:
-      return trusted().wrongHost;
-    default:
-      return trusted().now;
-  }
+  if (certificate == Certificate::kUntrusted) return make("Ovix Untrusted Test Server");
+  return certificate == Certificate::kExpired     ? trusted().expired
+         : certificate == Certificate::kWrongHost ? trusted().wrongHost
+                                                  : trusted().now;
 }
 
 TlsServer::TlsServer(Certificate certificate, std::size_t threads)
@@ -98,9 +82,7 @@ TlsServer::TlsServer(Certificate certificate, std::size_t threads)
   const httplib::Server::Handler serve = [this](const auto& request, auto& response) {
     this->serve(request, response);
   };
-  const std::string any = ".*";
-  server_->Get(any, serve).Post(any, serve).Put(any, serve).Patch(any, serve);
-  server_->Delete(any, serve).Options(any, serve);
+  server_->Get(".*", serve).Post(".*", serve).Put(".*", serve);
 
   const int port = server_->bind_to_any_port("127.0.0.1");
   if (port <= 0) throw std::runtime_error("cannot bind the TLS server");
@@ -154,38 +136,25 @@ void TlsServer::releaseHeld() {
   changed_.notify_all();
 }
 
-std::vector<RecordedRequest> TlsServer::requests() const {
+std::vector<httplib::Request> TlsServer::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
 }
 
 void TlsServer::serve(const httplib::Request& request, httplib::Response& response) {
-  RecordedRequest recorded{request.method, request.path, "", {}, request.body, request.remote_port};
-  if (const auto mark = request.target.find('?'); mark != std::string::npos) {
-    recorded.query = request.target.substr(mark + 1);
-  }
-  for (const auto& [name, value] : request.headers) {
-    // The server library adds the addresses as fields of its own.
-    if (name.find("_ADDR") == std::string::npos && name.find("_PORT") == std::string::npos) {
-      recorded.headers.emplace_back(name, value);
-    }
-  }
   const std::string method = request.method == "HEAD" ? "GET" : request.method;
-  // The handler sees the groups of its own pattern.
   httplib::Request routed = request;
   httplib::Server::Handler handler;
   {
     std::lock_guard lock(mutex_);
-    requests_.push_back(std::move(recorded));
-    for (auto route = routes_.rbegin(); route != routes_.rend(); ++route) {
+    requests_.push_back(request);
+    for (auto route = routes_.rbegin(); route != routes_.rend() && !handler; ++route) {
       if (route->method == method &&
           std::regex_match(routed.path, routed.matches, route->pattern)) {
         handler = route->handler;
-        break;
       }
     }
   }
-  changed_.notify_all();
   if (!handler) {
     response.status = 404;
     return;

@@ -11,27 +11,11 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "devserver/Certificate.hpp"
 
 namespace ovix::test {
-
-// A request as the server received it.
-struct RecordedRequest {
-  std::string method;
-  std::string path;
-  std::string query;  // the text after '?', undecoded
-  // Sorted by name, as the server library keeps them; fields of one name
-  // stay in the order sent.
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::string body;
-  int remotePort = 0;  // tells connections apart
-
-  // The first value of the field, compared without case; "" when absent.
-  std::string header(std::string_view name) const;
-};
 
 // A real HTTPS server on 127.0.0.1 with an ephemeral port, serving from its
 // own threads. Reach it as https://localhost:port/ or through
@@ -67,8 +51,8 @@ class TlsServer {
   std::string url(std::string_view path) const;
 
   // Serves requests of `method` ("GET" also answers HEAD) whose path fully
-  // matches `pathPattern`. A later handler for the same request wins. Others
-  // get 404.
+  // matches `pathPattern`; the handler sees the pattern's groups. A later
+  // handler for the same request wins. Others get 404.
   void handle(const std::string& method, const std::string& pathPattern,
               httplib::Server::Handler handler);
 
@@ -80,7 +64,9 @@ class TlsServer {
   // Lets every held call, and all later ones, go on.
   void releaseHeld();
 
-  std::vector<RecordedRequest> requests() const;
+  // The requests received so far, as the server parsed them (`target` keeps
+  // the path and query undecoded).
+  std::vector<httplib::Request> requests() const;
 
  private:
   struct Route {
@@ -98,11 +84,11 @@ class TlsServer {
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Route> routes_;              // guarded by mutex_
-  std::vector<RecordedRequest> requests_;  // guarded by mutex_
-  std::size_t held_ = 0;                   // guarded by mutex_
-  bool released_ = false;                  // guarded by mutex_
-  bool stopping_ = false;                  // guarded by mutex_
+  std::vector<Route> routes_;               // guarded by mutex_
+  std::vector<httplib::Request> requests_;  // guarded by mutex_
+  std::size_t held_ = 0;                    // guarded by mutex_
+  bool released_ = false;                   // guarded by mutex_
+  bool stopping_ = false;                   // guarded by mutex_
 };
 
 }  // namespace ovix::test

@@ -1,18 +1,82 @@
 // The sessions under the SDK's fetch: what goes on the wire, what comes back,
 // where handlers run and the bounds of a transfer. Servers that fail are the
 // fault matrix's (tests/integration/FaultTest.cpp).
+#include <gtest/gtest.h>
+
+#include <future>
 #include <thread>
 
+#include "platform/net/Session.hpp"
 #include "support/RawTlsServer.hpp"
-#include "unit/net/NetTest.hpp"
+#include "support/TlsServer.hpp"
 
 namespace ovix::net {
 namespace {
 
+using namespace std::chrono_literals;
 using test::TlsServer;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-class SessionTest : public NetTest {};
+// What a task's handler received, and where.
+struct Delivery {
+  std::optional<std::string> data;
+  std::optional<HttpResponse> response;
+  std::optional<Error> error;
+  bool onMainThread = false;
+  std::shared_ptr<dispatch::Queue> queue;  // current while the handler ran
+};
+
+// A handler, and its delivery once it ran. Any thread.
+struct Receiver {
+  std::shared_ptr<std::promise<Delivery>> promise = std::make_shared<std::promise<Delivery>>();
+  std::shared_future<Delivery> delivered = promise->get_future().share();
+
+  CompletionHandler handler() const {
+    return [promise = promise](auto data, auto response, auto error) {
+      promise->set_value(Delivery{std::move(data), std::move(response), std::move(error),
+                                  dispatch::isMainThread(), dispatch::currentQueue()});
+    };
+  }
+  // Waits for the handler, on the main thread running the main queue meanwhile.
+  Delivery wait() const {
+    const auto ran = [this] { return delivered.wait_for(0s) == std::future_status::ready; };
+    EXPECT_TRUE(dispatch::runMainQueueUntil(ran, 10s)) << "the handler never ran";
+    return ran() ? delivered.get() : Delivery{};
+  }
+};
+
+Request request(std::string_view url) {
+  return Request(*Url::make(url));
+}
+
+// Runs `request` to its end on a session made on the main thread, whose
+// handlers run on the main queue.
+Delivery fetch(Request request, const Configuration& configuration = {}) {
+  Receiver receiver;
+  Session::make(configuration)->dataTask(std::move(request), receiver.handler())->resume();
+  const Delivery delivery = receiver.wait();
+  EXPECT_TRUE(delivery.onMainThread);
+  return delivery;
+}
+
+// The error code of a failed delivery, 0 for a success.
+std::int64_t code(const Delivery& delivery) {
+  EXPECT_EQ(delivery.data.has_value(), !delivery.error);
+  return delivery.error ? delivery.error->code() : 0;
+}
+
+// Trusts the test servers' certificates and checks that no transfer outlives
+// a test. Runs on the main thread.
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(setExtraTrustedCertificates(TlsServer::trustedCertificatesPath()));
+  }
+  void TearDown() override {
+    clearConnectOverrides();
+    EXPECT_TRUE(waitForIdle(10s)) << pendingTransfers() << " transfers left over";
+  }
+};
 
 TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
   test::RawTlsServer server(
@@ -33,19 +97,12 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
   const Delivery delivery = fetch(post);
 
   // Exactly the request's fields, in order, plus the two the protocol needs.
-  EXPECT_EQ(server.waitForRequest(0, 10s),
-            "POST /ad/v2.ios?slot=feed&n=2 HTTP/1.1\r\n"
-            "Host: localhost:" +
-                std::to_string(server.port()) +
-                "\r\n"
-                "Content-Type: application/json\r\n"
-                "X-Multi: 1\r\n"
-                "X-Ovix-Token: abc\r\n"
-                "X-Multi: 2\r\n"
-                "X-Empty:\r\n"
-                "Content-Length: 12\r\n"
-                "\r\n" +
-                post.body);
+  EXPECT_EQ(
+      server.waitForRequest(0, 10s),
+      "POST /ad/v2.ios?slot=feed&n=2 HTTP/1.1\r\nHost: localhost:" + std::to_string(server.port()) +
+          "\r\nContent-Type: application/json\r\nX-Multi: 1\r\nX-Ovix-Token: abc\r\n"
+          "X-Multi: 2\r\nX-Empty:\r\nContent-Length: 12\r\n\r\n" +
+          post.body);
   ASSERT_FALSE(delivery.error) << delivery.error->description();
   EXPECT_EQ(delivery.data, "pong");
   ASSERT_TRUE(delivery.response);
@@ -75,7 +132,7 @@ TEST_F(SessionTest, RedirectsAreFollowedTenTimesAtMostAndEmptyBodiesArePresent) 
   EXPECT_EQ(code(fetch(request("ftp://127.0.0.1/file"))), kUnsupportedURL);
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u + 11u);
-  EXPECT_NE(requests[0].remotePort, requests[2].remotePort) << "each session a connection";
+  EXPECT_NE(requests[0].remote_port, requests[2].remote_port) << "each session a connection";
 }
 
 TEST_F(SessionTest, RequestsThatCannotGoOnTheWireAndBadSettingsAreRefused) {
@@ -93,9 +150,7 @@ TEST_F(SessionTest, RequestsThatCannotGoOnTheWireAndBadSettingsAreRefused) {
   EXPECT_EQ(code(fetch(request(server.url("/")))), 0);
   ASSERT_FALSE(setExtraTrustedCertificates(""));
   EXPECT_EQ(code(fetch(request(server.url("/")))), kServerCertificateUntrusted);
-  auto missing = setExtraTrustedCertificates("/nonexistent/ovix.pem");
-  ASSERT_TRUE(missing);
-  EXPECT_NE(missing->localizedDescription().find("/nonexistent/ovix.pem"), std::string::npos);
+  EXPECT_TRUE(setExtraTrustedCertificates("/nonexistent/ovix.pem"));
 }
 
 TEST_F(SessionTest, RequestTimeOutEndsATransferWhoseDataStopsComing) {
@@ -114,7 +169,6 @@ TEST_F(SessionTest, RequestTimeOutEndsATransferWhoseDataStopsComing) {
   configuration.timeoutIntervalForRequest = 0.5;
   const Delivery delivery = fetch(request(server.url("/drip")), configuration);
   EXPECT_EQ(code(delivery), kTimedOut);
-  EXPECT_EQ(delivery.error->localizedDescription(), "The request timed out.");
   ASSERT_TRUE(delivery.response) << "the head had arrived";
   EXPECT_EQ(delivery.response->statusCode(), 200);
 }
