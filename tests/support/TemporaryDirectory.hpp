@@ -1,6 +1,9 @@
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace ovix::test {
@@ -9,10 +12,15 @@ namespace ovix::test {
 // it holds when this goes.
 class TemporaryDirectory {
  public:
-  TemporaryDirectory();
-  ~TemporaryDirectory();
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  TemporaryDirectory() {
+    std::string name = (std::filesystem::temp_directory_path() / "ovix-test-XXXXXX").string();
+    if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary folder");
+    path_ = name;
+  }
+  ~TemporaryDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
 
   const std::filesystem::path& path() const { return path_; }
 

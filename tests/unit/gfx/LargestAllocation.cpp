@@ -9,41 +9,38 @@ namespace {
 
 std::atomic<std::size_t> largest{0};
 
-}  // namespace
-
-void resetLargestAllocation() {
-  largest = 0;
+// Records the request; nothing for one over 1 GiB.
+void* allocate(std::size_t size) noexcept {
+  std::size_t seen = largest.load();
+  while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+  }
+  return size <= std::size_t{1} << 30 ? std::malloc(size ? size : 1) : nullptr;
 }
 
-std::size_t largestAllocation() {
-  return largest;
+}  // namespace
+
+std::size_t takeLargestAllocation() {
+  return largest.exchange(0);
 }
 
 }  // namespace ovix::test
 
-// Every allocating and freeing form is replaced, so memory never passes
-// between these and a sanitizer's own forms.
+// Every allocating form and every freeing form that frees what they allocate
+// is replaced, so memory never passes between these and a sanitizer's own
+// forms. (The nothrow deletes run only when a constructor throws in a
+// nothrow new-expression, which nothing here does.)
 void* operator new(std::size_t size) {
-  std::size_t seen = ovix::test::largest.load();
-  while (size > seen && !ovix::test::largest.compare_exchange_weak(seen, size)) {
-  }
-  if (size <= ovix::test::kRefusedAbove) {
-    if (void* memory = std::malloc(size ? size : 1)) return memory;
-  }
+  if (void* memory = ovix::test::allocate(size)) return memory;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) {
   return operator new(size);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return ovix::test::allocate(size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return ovix::test::allocate(size);
 }
 
 void operator delete(void* memory) noexcept {
@@ -56,11 +53,5 @@ void operator delete(void* memory, std::size_t) noexcept {
   std::free(memory);
 }
 void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, const std::nothrow_t&) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t&) noexcept {
   std::free(memory);
 }

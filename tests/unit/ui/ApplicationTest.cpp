@@ -13,7 +13,7 @@
 namespace ovix::ui {
 namespace {
 
-TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
+TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLsAndPassesOneAsOneArgumentWithoutAShell) {
   Application::setURLHandler(nullptr);
   for (const char* url :
        {"https://ad.example/click?id=1", "http://ad.example", "HTTPS://AD.EXAMPLE"}) {
@@ -26,30 +26,25 @@ TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLs) {
     EXPECT_FALSE(Application::canOpenURL(url)) << url;
     EXPECT_FALSE(Application::openURL(url)) << url;
   }
-}
 
-TEST(ApplicationTest, DefaultHandlerPassesTheURLAsOneArgumentWithoutAShell) {
   // A stand-in xdg-open, first on PATH, writes what it received into a FIFO,
   // which the test reads: opening it waits for the stand-in.
-  const test::TemporaryDirectory temporary;
-  const auto& folder = temporary.path();
-  const auto received = folder / "received";
+  const test::TemporaryDirectory folder;
+  const auto received = folder.path() / "received";
   ASSERT_EQ(::mkfifo(received.c_str(), 0600), 0);
-  std::ofstream(folder / "xdg-open")
+  std::ofstream(folder.path() / "xdg-open")
       << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << received.string() << "'\n";
-  std::filesystem::permissions(folder / "xdg-open", std::filesystem::perms::owner_all);
+  std::filesystem::permissions(folder.path() / "xdg-open", std::filesystem::perms::owner_all);
 
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
-  Application::resetURLHandler();
+  ::setenv("PATH", (folder.path().string() + ":" + path).c_str(), 1);
   const std::string url = "https://ad.example/c?q=$(touch%20x)&r=`id`;s='t'|u";
   const bool opened = Application::openURL(url);
   ::setenv("PATH", path.c_str(), 1);
   ASSERT_TRUE(opened);
 
   std::ifstream fifo(received);
-  const std::string text((std::istreambuf_iterator<char>(fifo)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "1\n" + url + "\n");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(fifo), {}), "1\n" + url + "\n");
 }
 
 }  // namespace

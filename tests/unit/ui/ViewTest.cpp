@@ -14,34 +14,28 @@ struct Listener {
 
 TEST(ViewTest, AddSubviewStacksMovesReparentsAndRefusesCycles) {
   auto root = make<View>();
-  auto a = make<View>();
-  auto b = make<View>();
-  root->addSubview(a);
-  root->addSubview(b);
-  root->addSubview(a);
+  const auto a = make<View>(), b = make<View>(), other = make<View>();
+  for (const auto& view : {a, b, a}) root->addSubview(view);
   EXPECT_EQ(root->subviews(), (Views{b, a})) << "re-adding brings it to the top";
-  auto other = make<View>();
   other->addSubview(a);
   EXPECT_EQ(root->subviews(), (Views{b}));
   EXPECT_EQ(a->superview(), other);
-  b->addSubview(root);
-  b->addSubview(b);
-  b->addSubview(nullptr);
+  for (const auto& view : {root, b, std::shared_ptr<View>()}) b->addSubview(view);
   EXPECT_TRUE(b->subviews().empty());
   EXPECT_EQ(root->superview(), nullptr);
 
   // Subviews are owned, superviews are not.
-  std::weak_ptr<View> watchRoot = root;
+  const std::weak_ptr<View> watchRoot = root;
   root.reset();
   EXPECT_TRUE(watchRoot.expired());
   EXPECT_EQ(b->superview(), nullptr);
 }
 
 TEST(ViewTest, TapsReachLiveTargetsInOrderAndAnActionMayDropItsButton) {
-  auto cell = make<View>();
+  const auto cell = make<View>();
   cell->addSubview(make<Button>());
-  std::weak_ptr<Button> button = std::static_pointer_cast<Button>(cell->subviews().front());
-  auto first = std::make_shared<Listener>();
+  const std::weak_ptr<Button> button = std::static_pointer_cast<Button>(cell->subviews().front());
+  const auto first = std::make_shared<Listener>();
   auto second = std::make_shared<Listener>();
   std::vector<int> order;
   button.lock()->addTarget(second, &Listener::onTap);
@@ -49,7 +43,7 @@ TEST(ViewTest, TapsReachLiveTargetsInOrderAndAnActionMayDropItsButton) {
   button.lock()->addTarget(second, [&order](Button&) { order.push_back(2); });
   button.lock()->sendTouchUpInside();
   EXPECT_EQ(second->taps, 1);
-  std::weak_ptr<Listener> watch = second;
+  const std::weak_ptr<Listener> watch = second;
   second.reset();
   EXPECT_TRUE(watch.expired()) << "the button does not own its targets";
   button.lock()->sendTouchUpInside();  // the dead ones are skipped
