@@ -75,23 +75,14 @@ TEST(OvixJsonParserTest, AnswersYieldTheirUsableRecordsInOrderAndNeverConvertATy
   EXPECT_TRUE(OvixJsonParser().parse(std::nullopt).empty());
 }
 
-TEST(OvixJsonParserTest, LogsEachLevelAndTheErrorsObject) {
+// The server's errors object reaches the log, for the host's developer.
+TEST(OvixJsonParserTest, LogsTheErrorsObject) {
   logging = true;
   test::CaptureStdout out;
   parsed(R"({"errors": {"x": "unknown"}, "ads": {"s": [{}]}})");
   const std::string text = out.stop();
   logging = false;
-  std::vector<std::string> messages;
-  const std::regex entry(R"(OvixJsonParser:\d+ - (\S+)  message: (\S+))");
-  for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) {
-    messages.push_back((*it)[1].str() + " " + (*it)[2].str());
-  }
-  EXPECT_EQ(messages,
-            (std::vector<std::string>{"parse START", "parse(_:into:) START",
-                                      "parse(_:for:into:) START", "parse(_:for:into:) START",
-                                      "parse(_:for:into:) END", "parse(_:for:into:) END",
-                                      "parse(_:into:) END", "parse END", "deinit deinit"}));
-  EXPECT_NE(text.find(R"({"x":"unknown"})"), std::string::npos);
+  EXPECT_NE(text.find(R"({"x":"unknown"})"), std::string::npos) << text;
 }
 
 }  // namespace
