@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "ovix/model/OvixAds.hpp"
 
@@ -54,11 +53,7 @@ struct LinearAds {
     return next;
   }
 
-  void clear() {
-    ads.reset();
-    adsMirror.reset();
-    impressed.clear();
-  }
+  void clear() { *this = LinearAds(); }
 
   Record claimImpression(const std::string& uuid) {
     if (!ads || std::find(impressed.begin(), impressed.end(), uuid) != impressed.end()) {
@@ -78,64 +73,38 @@ struct LinearAds {
   std::vector<std::string> impressed;  // uuids, in the order recorded
 };
 
-// Every value of a record.
-std::string describe(const OvixAdInfo& r) {
-  std::string text = "{" + r.infeedId() + " " + r.uuid() + " " + r.title() + " " + r.imageUrl() +
-                     " " + r.advertiser() + " " + r.descript() + " " + r.clickUrl();
+// A record whose values all derive from `n`.
+Record makeRecord(int n, const std::string& infeedId, const std::string& uuid) {
+  const std::string s = std::to_string(n);
+  const OvixAdInfo::Fields fields{infeedId,     "image" + s,    "advertiser" + s,
+                                  "title " + s, "descript" + s, {"imp" + s, "imp'" + s},
+                                  {"view" + s}, "click" + s,    uuid};
+  return std::make_shared<OvixAdInfo>(fields);
+}
+
+// Every value of a record, and its name.
+std::string describe(const OvixAdInfo& r, std::size_t name) {
+  std::string text = "#" + std::to_string(name) + " {" + r.infeedId() + " " + r.uuid() + " " +
+                     r.title() + " " + r.imageUrl() + " " + r.advertiser() + " " + r.descript() +
+                     " " + r.clickUrl();
   for (const auto& url : r.impUrl()) text += " imp " + url;
   for (const auto& url : r.viewableImpUrl()) text += " view " + url;
   return text + "}";
 }
 
-// Pairs each record of the reference with the real record that stands for it,
-// so that object identity compares across the two: an object handed out
-// before must be matched by the same real object, a new one by a real object
-// never seen. Holds every record seen, so no address is reused.
-class RecordPairs {
- public:
-  // A new record for each side with the same values.
-  std::pair<Record, Record> make(const std::string& infeedId, const std::string& uuid) {
-    const std::string n = std::to_string(++made_);
-    const OvixAdInfo::Fields fields{infeedId,     "image" + n,    "advertiser" + n,
-                                    "title " + n, "descript" + n, {"imp" + n, "imp'" + n},
-                                    {"view" + n}, "click" + n,    uuid};
-    auto model = std::make_shared<OvixAdInfo>(fields);
-    auto real = std::make_shared<OvixAdInfo>(fields);
-    EXPECT_TRUE(match(model, real));
-    return {model, real};
+// Names each record of one side by the order that side first saw it, so that
+// object identity compares across the sides: while they agree, an object
+// handed out before comes back under its old name on both, a new one under a
+// new name. Holds every record seen, so no address is reused.
+struct Names {
+  std::size_t operator()(const Record& record) {
+    const auto [at, added] = of.try_emplace(record, byName.size());
+    if (added) byName.push_back(record);
+    return at->second;
   }
 
-  const Record& realOf(const Record& model) const { return realOf_.at(model.get()); }
-  const std::vector<Record>& models() const { return models_; }
-
-  // Both null, or equal in every value and paired with each other (paired
-  // now when neither was seen).
-  ::testing::AssertionResult match(const Record& model, const Record& real) {
-    if (!model || !real) {
-      if (model == real) return ::testing::AssertionSuccess();
-      return ::testing::AssertionFailure() << (model ? "real" : "model") << " null";
-    }
-    if (describe(*model) != describe(*real)) {
-      return ::testing::AssertionFailure() << describe(*model) << " != " << describe(*real);
-    }
-    const auto paired = realOf_.find(model.get());
-    if (paired == realOf_.end() && reals_.insert(real.get()).second) {
-      realOf_.emplace(model.get(), real);
-      models_.push_back(model);
-    } else if (paired == realOf_.end() || paired->second != real) {
-      return ::testing::AssertionFailure()
-             << describe(*model)
-             << (paired == realOf_.end() ? " is new to the reference only"
-                                         : " is another object in the real code");
-    }
-    return ::testing::AssertionSuccess();
-  }
-
- private:
-  std::unordered_map<const OvixAdInfo*, Record> realOf_;
-  std::unordered_set<const OvixAdInfo*> reals_;
-  std::vector<Record> models_;
-  int made_ = 0;
+  std::unordered_map<Record, std::size_t> of;
+  std::vector<Record> byName;
 };
 
 // Slots records are loaded into ("" is a slot like any other); "s9" never gets
@@ -152,8 +121,6 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
 
   std::string anyUuid() { return pick(8) == 0 ? "u-unknown" : loadedUuid(); }
 
-  std::string anySlot() { return pick(6) == 0 ? "s9" : kSlots[pick(kSlots.size())]; }
-
   // Both sides get the same batch: absent, empty, or records that are new,
   // null, or any record seen before (the caller's own, stored copies,
   // records handed out), repeats within the batch included.
@@ -164,15 +131,21 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
     std::optional<List> forReal = forModel;
     const std::size_t size = kind < 2 ? 0 : kind == 2 ? 20 + pick(40) : 1 + pick(5);
     for (std::size_t i = 0; i < size; ++i) {
-      Record model;  // null for one in ten
       const std::size_t what = pick(10);
-      if (what > 0 && what <= 3 && !pairs_.models().empty()) {
-        model = pairs_.models()[pick(pairs_.models().size())];
-      } else if (what > 0) {
-        model = pairs_.make(kSlots[pick(kSlots.size())], loadedUuid()).first;
+      if (what == 0) {
+        forModel->push_back(nullptr);
+        forReal->push_back(nullptr);
+      } else if (what <= 3 && !modelNames_.byName.empty()) {
+        const std::size_t name = pick(modelNames_.byName.size());
+        forModel->push_back(modelNames_.byName[name]);
+        forReal->push_back(realNames_.byName[name]);
+      } else {
+        const std::string slot = kSlots[pick(kSlots.size())];
+        const std::string uuid = loadedUuid();
+        forModel->push_back(makeRecord(++made_, slot, uuid));
+        forReal->push_back(makeRecord(made_, slot, uuid));
+        ASSERT_TRUE(match(forModel->back(), forReal->back()));
       }
-      forModel->push_back(model);
-      forReal->push_back(model ? pairs_.realOf(model) : nullptr);
     }
     model_.add(forModel);
     real_.add(forReal);
@@ -186,12 +159,12 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
     } else if (op < 25) {
       add();
     } else if (op < 70) {
-      const std::string slot = anySlot();
-      ASSERT_TRUE(pairs_.match(model_.hasNextAd(slot), real_.hasNextAd(slot)))
+      const std::string slot = pick(6) == 0 ? "s9" : kSlots[pick(kSlots.size())];
+      ASSERT_TRUE(match(model_.hasNextAd(slot), real_.hasNextAd(slot)))
           << "hasNextAd(\"" << slot << "\")";
     } else if (op < 88) {
       const std::string uuid = anyUuid();
-      ASSERT_TRUE(pairs_.match(model_.claimImpression(uuid), real_.claimImpression(uuid)))
+      ASSERT_TRUE(match(model_.claimImpression(uuid), real_.claimImpression(uuid)))
           << "claimImpression(\"" << uuid << "\")";
     } else {
       const std::string uuid = anyUuid();
@@ -200,18 +173,28 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
     }
   }
 
+  // Both null, or equal in every value and under the same name.
+  ::testing::AssertionResult match(const Record& model, const Record& real) {
+    const std::string a = model ? describe(*model, modelNames_(model)) : "null";
+    const std::string b = real ? describe(*real, realNames_(real)) : "null";
+    if (a == b) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the reference's " << a << ", the real " << b;
+  }
+
   void compare(const std::optional<List>& model, const std::optional<List>& real,
                const char* what) {
     ASSERT_EQ(model.has_value(), real.has_value()) << what;
     if (!model) return;
     ASSERT_EQ(model->size(), real->size()) << what;
     for (std::size_t i = 0; i < model->size(); ++i) {
-      ASSERT_TRUE(pairs_.match((*model)[i], (*real)[i])) << what << "[" << i << "]";
+      ASSERT_TRUE(match((*model)[i], (*real)[i])) << what << "[" << i << "]";
     }
   }
 
   std::mt19937 rng_{GetParam()};
-  RecordPairs pairs_;
+  Names modelNames_;
+  Names realNames_;
+  int made_ = 0;
   LinearAds model_;
   OvixAds real_;
 };
@@ -235,13 +218,12 @@ INSTANTIATE_TEST_SUITE_P(Seeds, OvixAdsDifferentialTest,
 // The reference never changes a record; a host may. A first batch is stored as
 // copies, and a record counts under the slot and uuid it had when added.
 TEST(OvixAdsTest, RecordsChangedAfterTheyAreAddedKeepTheirPlace) {
-  RecordPairs records;
   OvixAds ads;
-  const auto first = records.make("S", "A").second;
+  const auto first = makeRecord(1, "S", "A");
   ads.add(List{first});
   first->setTitle("changed");
   EXPECT_EQ(ads.ads()->front()->title(), "title 1");
-  const auto later = records.make("S", "B").second;
+  const auto later = makeRecord(2, "S", "B");
   ads.add(List{later});
   later->setUuid("C");
   later->setInfeedId("T");
