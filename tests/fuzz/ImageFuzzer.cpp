@@ -13,12 +13,11 @@ namespace {
 // An image keeps to its limits and holds premultiplied pixels: no colour
 // channel above the alpha.
 void checkImage(const gfx::Image& image) {
-  const int width = image.width();
-  const int height = image.height();
-  OVIX_FUZZ_CHECK(width >= 1 && width <= gfx::Image::kMaxSide && height >= 1 &&
-                  height <= gfx::Image::kMaxSide);
-  OVIX_FUZZ_CHECK(std::int64_t{width} * height <= gfx::Image::kMaxPixels &&
-                  image.pixels().size() == static_cast<std::size_t>(width) * height);
+  const std::int64_t width = image.width();
+  const std::int64_t height = image.height();
+  OVIX_FUZZ_CHECK(std::min(width, height) >= 1 && std::max(width, height) <= gfx::Image::kMaxSide);
+  OVIX_FUZZ_CHECK(width * height <= gfx::Image::kMaxPixels &&
+                  image.pixels().size() == static_cast<std::size_t>(width * height));
   for (const std::uint32_t pixel : image.pixels()) {
     const std::uint32_t alpha = pixel >> 24;
     OVIX_FUZZ_CHECK(((pixel >> 16) & 0xff) <= alpha && ((pixel >> 8) & 0xff) <= alpha &&
