@@ -13,9 +13,7 @@
 namespace ovix::fuzz {
 namespace {
 
-bool utf8(const std::string& text) {
-  return simdjson::validate_utf8(text.data(), text.size());
-}
+using simdjson::validate_utf8;
 
 // Fills a request from the input the way a host could, and tells whether a
 // body written from it must fail: a string that is not UTF-8 or a number
@@ -27,7 +25,7 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   for (int slots = in.raw<std::uint8_t>() % 4; slots > 0; --slots) {
     std::string slot = in.string();
     std::string field = wholeMap && in.flag() ? in.string() : "count";
-    invalid |= !utf8(slot) || !utf8(field);
+    invalid |= !validate_utf8(slot) || !validate_utf8(field);
     const auto count = in.raw<std::int64_t>();
     if (wholeMap) {
       infeeds[slot][field] = count;
@@ -43,7 +41,7 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   }
   if (request.enableAltitude()) invalid |= !std::isfinite(request.altitude());
   if (in.flag()) request.setAdvertisingId(in.flag() ? std::optional(in.string()) : std::nullopt);
-  invalid |= !utf8(request.advertisingId().value_or(""));
+  invalid |= !validate_utf8(request.advertisingId().value_or(""));
   if (in.flag()) request.setHttpMethod(in.flag() ? std::optional(in.string()) : std::nullopt);
   if (in.flag()) {
     request.setTimeout(in.raw<double>());
@@ -52,7 +50,7 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   }
   app = in.string();
   version = in.string();
-  return invalid || !utf8(app) || !utf8(version);
+  return invalid || !validate_utf8(app) || !validate_utf8(version);
 }
 
 }  // namespace
