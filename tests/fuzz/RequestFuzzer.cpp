@@ -2,7 +2,6 @@
 // request a load would send, prepared for libcurl without being sent.
 #include <simdjson.h>
 
-#include <chrono>
 #include <cmath>
 
 #include "fuzz/FuzzSupport.hpp"
@@ -14,39 +13,35 @@
 namespace ovix::fuzz {
 namespace {
 
-bool utf8(const std::string& text) {
-  return simdjson::validate_utf8(text.data(), text.size());
-}
+using simdjson::validate_utf8;
 
 // Fills a request from the input the way a host could, and tells whether a
 // body written from it must fail: a string that is not UTF-8 or a number
 // that is not finite among the fields the body carries.
 bool fill(Input& in, OvixRequest& request, std::string& app, std::string& version) {
   bool invalid = false;
-  if (in.flag()) {
-    OvixRequest::Infeeds infeeds;
-    for (int slots = in.byte() % 4; slots > 0; --slots) {
-      std::string slot = in.string();
-      std::string field = in.flag() ? in.string() : "count";
-      invalid |= !utf8(slot) || !utf8(field);
-      infeeds[std::move(slot)][std::move(field)] = in.raw<std::int64_t>();
-    }
-    request.setInfeeds(in.flag() ? std::nullopt : std::optional(infeeds));
-    if (!request.infeeds()) invalid = false;
-  } else {
-    for (int slots = in.byte() % 4; slots > 0; --slots) {
-      std::string slot = in.string();
-      invalid |= !utf8(slot);
-      request.set(slot, in.raw<std::int64_t>());
+  const bool wholeMap = in.flag();
+  OvixRequest::Infeeds infeeds;
+  for (int slots = in.raw<std::uint8_t>() % 4; slots > 0; --slots) {
+    std::string slot = in.string();
+    std::string field = wholeMap && in.flag() ? in.string() : "count";
+    invalid |= !validate_utf8(slot) || !validate_utf8(field);
+    const auto count = in.raw<std::int64_t>();
+    if (wholeMap) {
+      infeeds[slot][field] = count;
+    } else {
+      request.set(slot, count);
     }
   }
+  if (wholeMap) request.setInfeeds(in.flag() ? std::nullopt : std::optional(infeeds));
+  if (!request.infeeds()) invalid = false;
   request.setLocation(in.raw<double>(), in.raw<double>(), in.raw<double>());
   if (request.enableCoordinate()) {
     invalid |= !std::isfinite(request.latitude()) || !std::isfinite(request.longitude());
   }
   if (request.enableAltitude()) invalid |= !std::isfinite(request.altitude());
   if (in.flag()) request.setAdvertisingId(in.flag() ? std::optional(in.string()) : std::nullopt);
-  invalid |= !utf8(request.advertisingId().value_or(""));
+  invalid |= !validate_utf8(request.advertisingId().value_or(""));
   if (in.flag()) request.setHttpMethod(in.flag() ? std::optional(in.string()) : std::nullopt);
   if (in.flag()) {
     request.setTimeout(in.raw<double>());
@@ -55,14 +50,13 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   }
   app = in.string();
   version = in.string();
-  invalid |= !utf8(app) || !utf8(version);
-  return invalid;
+  return invalid || !validate_utf8(app) || !validate_utf8(version);
 }
 
 }  // namespace
 
 int fuzzRequest(const std::uint8_t* data, std::size_t size) {
-  Input in(data, size);
+  Input in{std::string_view(reinterpret_cast<const char*>(data), size)};
   OvixRequest model;
   std::string app;
   std::string version;
@@ -76,8 +70,7 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   }
   // The body reads back as the dictionary it was written from.
   const auto parsed = nlohmann::json::parse(body.value(), nullptr, false);
-  OVIX_FUZZ_CHECK(!parsed.is_discarded());
-  OVIX_FUZZ_CHECK(parsed == makePostDictionary(model, app, version));
+  OVIX_FUZZ_CHECK(!parsed.is_discarded() && parsed == makePostDictionary(model, app, version));
 
   // The request as the client assembles it, with the host's user agent.
   net::Request request(*net::Url::make("https://ad.ovix.example/ad/v2.ios"));
@@ -86,9 +79,7 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   request.addValue("application/json", "Content-Type");
   request.body = std::move(body.value());
   net::Configuration configuration;
-  configuration.timeoutIntervalForResource = 3;
   configuration.timeoutIntervalForRequest = model.timeout();
-  configuration.maximumBodySize = 4 << 20;
   const auto before = net::Transfer::Clock::now();
   net::Transfer transfer(std::move(request), configuration, net::developmentSettings(),
                          [](net::Outcome) { OVIX_FUZZ_CHECK(!"a prepared transfer finished"); });

@@ -2,7 +2,6 @@
 // the log and parsed into records. What the inventory does with records is
 // the differential test's (OvixAdsDifferentialTest).
 #include <set>
-#include <string_view>
 
 #include "fuzz/FuzzSupport.hpp"
 #include "ovix/OvixJsonParser.hpp"
@@ -11,22 +10,17 @@
 namespace ovix::fuzz {
 
 int fuzzResponse(const std::uint8_t* data, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  auto decoded = json::decode(bytes);
+  auto decoded = json::decode(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!decoded) {
-    OVIX_FUZZ_CHECK(decoded.error().domain() == Error::kJSONDomain);
-    OVIX_FUZZ_CHECK(decoded.error().code() == 3840);
+    OVIX_FUZZ_CHECK(decoded.error().domain() == Error::kJSONDomain &&
+                    decoded.error().code() == 3840);
     return 0;
   }
   // What the log shows of it must decode to a value again.
   OVIX_FUZZ_CHECK(json::decode(json::describe(decoded.value())));
-
-  const auto records = OvixJsonParser().parse(decoded.value());
   std::set<std::string> uuids;
-  for (const auto& record : records) {
-    OVIX_FUZZ_CHECK(record != nullptr);
-    OVIX_FUZZ_CHECK(record->uuid().size() == 36);
-    OVIX_FUZZ_CHECK(uuids.insert(record->uuid()).second);
+  for (const auto& record : OvixJsonParser().parse(decoded.value())) {
+    OVIX_FUZZ_CHECK(record && record->uuid().size() == 36 && uuids.insert(record->uuid()).second);
   }
   return 0;
 }

@@ -6,16 +6,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 #include "fuzz/FuzzSupport.hpp"
-#include "ovix/Logging.hpp"
 #include "support/CaptureStdout.hpp"
 
 namespace ovix::fuzz {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(FuzzCorpusTest, EveryTargetKeepsItsPropertiesOverItsCorpus) {
   const std::pair<const char*, int (*)(const std::uint8_t*, std::size_t)> targets[] = {
@@ -24,12 +21,12 @@ TEST(FuzzCorpusTest, EveryTargetKeepsItsPropertiesOverItsCorpus) {
   test::CaptureStdout out;
   for (const auto& [target, function] : targets) {
     std::size_t inputs = 0;
-    for (const auto& entry : fs::directory_iterator(fs::path(OVIX_FUZZ_CORPUS) / target)) {
-      std::ifstream file(entry.path(), std::ios::binary);
-      const std::string bytes((std::istreambuf_iterator<char>(file)),
-                              std::istreambuf_iterator<char>());
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(OVIX_FUZZ_CORPUS) / target)) {
+      std::ostringstream bytes;
+      bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
       SCOPED_TRACE(entry.path().string());
-      function(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+      function(reinterpret_cast<const std::uint8_t*>(bytes.view().data()), bytes.view().size());
       ++inputs;
     }
     EXPECT_GT(inputs, 0u) << target;

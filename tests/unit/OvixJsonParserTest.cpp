@@ -12,30 +12,23 @@ namespace ovix {
 namespace {
 
 // The records of an answer, each as "slot|title|advertiser|description|image|
-// click|imps|views", joined by "; "; "error" for text that does not decode.
+// click|imp,|view,", joined by "; "; "error" for text that does not decode.
 // Every record must have a fresh random uuid.
 std::string parsed(std::string_view text) {
   static std::set<std::string> uuids;
   static const std::regex uuidForm(
       "[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
   auto decoded = json::decode(text);
-  if (!decoded) {
-    EXPECT_EQ(decoded.error().domain(), Error::kJSONDomain);
-    EXPECT_EQ(decoded.error().code(), 3840);
-    return "error";
-  }
-  const auto join = [](const std::vector<std::string>& list) {
-    std::string out;
-    for (const auto& item : list) out += (out.empty() ? "" : ",") + item;
-    return out;
-  };
+  if (!decoded) return "error";
   std::string out;
   for (const auto& r : OvixJsonParser().parse(decoded.value())) {
     EXPECT_TRUE(std::regex_match(r->uuid(), uuidForm)) << r->uuid();
     EXPECT_TRUE(uuids.insert(r->uuid()).second) << r->uuid();
     out += (out.empty() ? "" : "; ") + r->infeedId() + "|" + r->title() + "|" + r->advertiser() +
-           "|" + r->descript() + "|" + r->imageUrl() + "|" + r->clickUrl() + "|" +
-           join(r->impUrl()) + "|" + join(r->viewableImpUrl());
+           "|" + r->descript() + "|" + r->imageUrl() + "|" + r->clickUrl() + "|";
+    for (const auto& url : r->impUrl()) out += url + ",";
+    out += "|";
+    for (const auto& url : r->viewableImpUrl()) out += url + ",";
   }
   return out;
 }
@@ -48,8 +41,8 @@ TEST(OvixJsonParserTest, AnswersYieldTheirUsableRecordsInOrderAndNeverConvertATy
           "b": [{"title": "B1", "displayed_advertiser": "Acme", "description": "D",
                  "image_url": "https://i", "click_url": "https://c", "Title": "ignored",
                  "imp_url": ["https://1", "https://2"], "view_imp_url": ["https://v"]}]}})",
-       "a|A1||||||; a|A2||||||; a|||||||; b|B1|Acme|D|https://i|https://c|https://1,https://2|"
-       "https://v"},
+       "a|A1||||||; a|A2||||||; a|||||||; b|B1|Acme|D|https://i|https://c|https://1,https://2,|"
+       "https://v,"},
       {R"({"ads": {"s": [{"title": 5, "description": null, "image_url": ["x"],
           "click_url": {"u": "v"}, "displayed_advertiser": true,
           "imp_url": ["https://1", 2], "view_imp_url": "https://single"}]}})",
@@ -58,40 +51,29 @@ TEST(OvixJsonParserTest, AnswersYieldTheirUsableRecordsInOrderAndNeverConvertATy
       {R"({"ads": {")" + over + R"(": [{}], "s": [{"title": ")" + most + R"(", "description": ")" +
            over + R"(", "imp_url": ["https://1", ")" + over + R"("], "view_imp_url": [")" + most +
            R"("]}]}})",
-       "s|" + most + "||||||" + most},
+       "s|" + most + "||||||" + most + ","},
       {R"({"errors": [1], "ads": {"bad": {"title": "x"}, "empty": [], "ok": [3, "s", {}]}})",
        "ok|||||||"},
       {R"({"ads": [{"title": "x"}]})", ""},
       {R"({"errors": {"a": "unknown"}})", ""},
       {R"([{"ads": {}}])", ""},
-      {"", "error"},
-      {"5", "error"},
-      {"\"text\"", "error"},
-      {"null", "error"},
-      {"{\"a\": }", "error"},
-      {"{\"a\": \"\xff\"}", "error"},
   };
   for (const auto& [answer, records] : cases) EXPECT_EQ(parsed(answer), records) << answer;
+  // Only an object or an array of valid JSON decodes; its error is the response fuzzer's.
+  for (const char* text : {"", "5", "\"text\"", "null", "{\"a\": }", "{\"a\": \"\xff\"}"}) {
+    EXPECT_FALSE(json::decode(text)) << text;
+  }
   EXPECT_TRUE(OvixJsonParser().parse(std::nullopt).empty());
 }
 
-TEST(OvixJsonParserTest, LogsEachLevelAndTheErrorsObject) {
+// The server's errors object reaches the log, for the host's developer.
+TEST(OvixJsonParserTest, LogsTheErrorsObject) {
   logging = true;
   test::CaptureStdout out;
   parsed(R"({"errors": {"x": "unknown"}, "ads": {"s": [{}]}})");
   const std::string text = out.stop();
   logging = false;
-  std::vector<std::string> messages;
-  const std::regex entry(R"(OvixJsonParser:\d+ - (\S+)  message: (\S+))");
-  for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) {
-    messages.push_back((*it)[1].str() + " " + (*it)[2].str());
-  }
-  EXPECT_EQ(messages,
-            (std::vector<std::string>{"parse START", "parse(_:into:) START",
-                                      "parse(_:for:into:) START", "parse(_:for:into:) START",
-                                      "parse(_:for:into:) END", "parse(_:for:into:) END",
-                                      "parse(_:into:) END", "parse END", "deinit deinit"}));
-  EXPECT_NE(text.find(R"({"x":"unknown"})"), std::string::npos);
+  EXPECT_NE(text.find(R"({"x":"unknown"})"), std::string::npos) << text;
 }
 
 }  // namespace
