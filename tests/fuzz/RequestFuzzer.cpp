@@ -35,7 +35,11 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   }
   if (wholeMap) request.setInfeeds(in.flag() ? std::nullopt : std::optional(infeeds));
   if (!request.infeeds()) invalid = false;
-  request.setLocation(in.raw<double>(), in.raw<double>(), in.raw<double>());
+  // Read in order: the order of a call's arguments is the compiler's choice.
+  const double latitude = in.raw<double>();
+  const double longitude = in.raw<double>();
+  const double altitude = in.raw<double>();
+  request.setLocation(latitude, longitude, altitude);
   if (request.enableCoordinate()) {
     invalid |= !std::isfinite(request.latitude()) || !std::isfinite(request.longitude());
   }
