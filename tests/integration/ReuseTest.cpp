@@ -10,11 +10,9 @@ namespace ovix {
 namespace {
 
 using namespace std::chrono_literals;
-using test::kWillDisplay;
-
-using test::kBlue;
 using test::kGreen;
 using test::kRed;
+using test::kWillDisplay;
 
 class ReuseTest : public test::IntegrationTest {
  protected:

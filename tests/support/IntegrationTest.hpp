@@ -24,30 +24,26 @@ namespace ovix::test {
 // Records the outcomes a load delivers, and where they arrived.
 class RecordingDelegate : public OvixInfeed {
  public:
-  struct Outcome {
-    std::optional<std::int64_t> count;  // present for a success
-    std::optional<Error> error;
-    bool onMainThread = false;
-  };
-
   // Runs inside successfulToReceivedAt, on its thread.
   std::function<void()> onSuccess;
 
   void successfulToReceivedAt(std::int64_t count) override {
     if (onSuccess) onSuccess();
-    record({count, std::nullopt, dispatch::isMainThread()});
+    record(std::to_string(count) + " ads");
   }
   void failedToReceivedWith(const std::optional<Error>& error) override {
-    record({std::nullopt, error, dispatch::isMainThread()});
+    record(error ? error->domain() + " " + std::to_string(error->code()) : "no error");
   }
 
   int calls() const {
     std::lock_guard lock(mutex_);
     return calls_;
   }
-  std::optional<Outcome> outcome() const {
+  // The last outcome, "" before any: "COUNT ads", "DOMAIN CODE" or "no
+  // error", then " on main" or " off main", and " (N calls)" beyond one.
+  std::string heard() const {
     std::lock_guard lock(mutex_);
-    return outcome_;
+    return calls_ > 1 ? heard_ + " (" + std::to_string(calls_) + " calls)" : heard_;
   }
   // Runs the main queue until an outcome arrives; false after 10 s.
   bool waitOnMainQueue() {
@@ -55,15 +51,16 @@ class RecordingDelegate : public OvixInfeed {
   }
 
  private:
-  void record(Outcome outcome) {
+  void record(std::string outcome) {
+    outcome += dispatch::isMainThread() ? " on main" : " off main";
     std::lock_guard lock(mutex_);
     ++calls_;
-    outcome_ = std::move(outcome);
+    heard_ = std::move(outcome);
   }
 
   mutable std::mutex mutex_;
-  int calls_ = 0;                   // guarded by mutex_
-  std::optional<Outcome> outcome_;  // guarded by mutex_
+  int calls_ = 0;      // guarded by mutex_
+  std::string heard_;  // guarded by mutex_
 };
 
 inline constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <httplib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <fstream>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -34,39 +39,103 @@ class TlsServer {
   // A PEM file, made once per process and removed at exit, holding the
   // kTrusted, kExpired and kWrongHost certificates: hand it to
   // net::setExtraTrustedCertificates.
-  static const std::string& trustedCertificatesPath();
+  static const std::string& trustedCertificatesPath() { return trusted().path; }
   // The certificate and key of `certificate` (not kNone), the same for the
   // process but for kUntrusted, which is new each time.
-  static std::shared_ptr<const devserver::Certificate> credentials(Certificate certificate);
+  static std::shared_ptr<const devserver::Certificate> credentials(Certificate certificate) {
+    if (certificate == Certificate::kUntrusted) return make("Ovix Untrusted Test Server");
+    return certificate == Certificate::kExpired     ? trusted().expired
+           : certificate == Certificate::kWrongHost ? trusted().wrongHost
+                                                    : trusted().now;
+  }
 
   // `threads` bounds the requests served, or held, at once.
-  explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16);
+  explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16)
+      : secure_(certificate != Certificate::kNone) {
+    if (secure_) {
+      const auto presented = credentials(certificate);
+      server_ = std::make_unique<httplib::SSLServer>(presented->certificate(), presented->key());
+    } else {
+      server_ = std::make_unique<httplib::Server>();
+    }
+    if (!server_->is_valid()) throw std::runtime_error("cannot set up the TLS server");
+    // The server library calls this as it starts serving, after it can be stopped.
+    auto serving = std::make_shared<std::promise<void>>();
+    server_->new_task_queue = [serving, threads] {
+      serving->set_value();
+      return new httplib::ThreadPool(threads);
+    };
+    // Without it, replies written piecemeal wait for delayed acknowledgements.
+    server_->set_tcp_nodelay(true);
+    auto listener = std::make_shared<int>(-1);
+    server_->set_socket_options([listener](int fd) {
+      const int on = 1;
+      ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+      *listener = fd;
+    });
+    const httplib::Server::Handler serve = [this](const auto& request, auto& response) {
+      this->serve(request, response);
+    };
+    server_->Get(".*", serve).Post(".*", serve).Put(".*", serve);
+    const int port = server_->bind_to_any_port("127.0.0.1");
+    if (port <= 0) throw std::runtime_error("cannot bind the TLS server");
+    port_ = static_cast<std::uint16_t>(port);
+    // The library listens with a short backlog; a burst of clients needs more.
+    if (*listener >= 0) ::listen(*listener, SOMAXCONN);
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    serving->get_future().wait();
+  }
   // Releases held handlers, then stops and joins the server.
-  ~TlsServer();
+  ~TlsServer() {
+    update([this] { stopping_ = true; });
+    server_->stop();
+    thread_.join();
+  }
   TlsServer(const TlsServer&) = delete;
   TlsServer& operator=(const TlsServer&) = delete;
 
   std::uint16_t port() const { return port_; }
   // "https://localhost:<port><path>" ("http:" for kNone).
-  std::string url(std::string_view path) const;
+  std::string url(std::string_view path) const {
+    return (secure_ ? "https://localhost:" : "http://localhost:") + std::to_string(port_) +
+           std::string(path);
+  }
 
-  // Serves requests of `method` ("GET" also answers HEAD) whose path fully
+  // Serves requests of `method` whose path fully
   // matches `pathPattern`; the handler sees the pattern's groups. A later
   // handler for the same request wins. Others get 404.
   void handle(const std::string& method, const std::string& pathPattern,
-              httplib::Server::Handler handler);
+              httplib::Server::Handler handler) {
+    std::lock_guard lock(mutex_);
+    routes_.push_back(Route{method, std::regex(pathPattern), std::move(handler)});
+  }
 
   // For handlers and content providers: blocks until releaseHeld() or the
   // server stops. Returns false when it stops.
-  bool hold();
+  bool hold() {
+    std::unique_lock lock(mutex_);
+    ++held_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_ || stopping_; });
+    --held_;
+    return !stopping_;
+  }
   // Waits until `count` calls of hold() are blocked.
-  bool waitForHeld(std::size_t count, std::chrono::milliseconds timeout);
+  bool waitForHeld(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return held_ >= count; });
+  }
   // Lets every held call, and all later ones, go on.
-  void releaseHeld();
+  void releaseHeld() {
+    update([this] { released_ = true; });
+  }
 
   // The requests received so far, as the server parsed them (`target` keeps
   // the path and query undecoded).
-  std::vector<httplib::Request> requests() const;
+  std::vector<httplib::Request> requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
 
  private:
   struct Route {
@@ -75,7 +144,62 @@ class TlsServer {
     httplib::Server::Handler handler;
   };
 
-  void serve(const httplib::Request& request, httplib::Response& response);
+  static std::shared_ptr<const devserver::Certificate> make(
+      const std::string& name, bool expired = false,
+      const std::string& names = devserver::Certificate::kServerNames) {
+    using namespace std::chrono_literals;
+    auto made =
+        devserver::Certificate::make(name, expired ? -48h : -1h, expired ? -24h : 24h, names);
+    if (!made) throw std::runtime_error("cannot make the test certificate " + name);
+    return made;
+  }
+
+  // The certificates trustedCertificatesPath() holds, and the file.
+  struct Trusted {
+    std::shared_ptr<const devserver::Certificate> now = make("Ovix Test Server");
+    std::shared_ptr<const devserver::Certificate> expired = make("Ovix Expired Test Server", true);
+    std::shared_ptr<const devserver::Certificate> wrongHost =
+        make("Ovix Elsewhere Test Server", false, "DNS:elsewhere.ovix.invalid");
+    std::string path = "/tmp/ovix-trusted-XXXXXX";
+
+    Trusted() {
+      ::close(::mkstemp(path.data()));
+      if (!(std::ofstream(path) << now->pem() << expired->pem() << wrongHost->pem())) {
+        throw std::runtime_error("cannot write the trusted certificates file");
+      }
+    }
+    ~Trusted() { ::unlink(path.c_str()); }
+  };
+  static const Trusted& trusted() {
+    static const Trusted certificates;
+    return certificates;
+  }
+
+  // Changes the state under the lock and wakes the waiters.
+  template <typename Change>
+  void update(Change change) {
+    {
+      std::lock_guard lock(mutex_);
+      change();
+    }
+    changed_.notify_all();
+  }
+
+  void serve(const httplib::Request& request, httplib::Response& response) {
+    httplib::Request routed = request;
+    httplib::Server::Handler handler = [](const auto&, auto& response) { response.status = 404; };
+    std::unique_lock lock(mutex_);
+    requests_.push_back(request);
+    for (auto route = routes_.rbegin(); route != routes_.rend(); ++route) {
+      if (route->method == request.method &&
+          std::regex_match(routed.path, routed.matches, route->pattern)) {
+        handler = route->handler;
+        break;
+      }
+    }
+    lock.unlock();
+    handler(routed, response);
+  }
 
   std::unique_ptr<httplib::Server> server_;
   const bool secure_;
