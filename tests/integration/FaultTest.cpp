@@ -10,7 +10,6 @@
 #include "ovix/model/OvixAds.hpp"
 #include "platform/net/NetworkThread.hpp"
 #include "support/IntegrationTest.hpp"
-#include "support/RawTlsServer.hpp"
 
 namespace ovix {
 namespace {

@@ -45,26 +45,20 @@ void serve(TlsServer& server, Ledger& ledger) {
         const std::string slot = body["infeeds"].begin().key();
         const int count = body["infeeds"][slot]["count"];
         nlohmann::json ads = nlohmann::json::array();
-        std::vector<std::string> titles;
+        std::lock_guard lock(ledger.mutex);
         for (int k = 0; k < count; ++k) {
           const std::string title = load + "-" + std::to_string(k);
-          titles.push_back(title);
+          ledger.sent[load].push_back(title);
           ads.push_back(
               {{"title", title},
                {"image_url", load.back() == '0' ? std::string(kBase) + "/img/red.png" : ""},
                {"imp_url", {std::string(kBase) + "/imp/" + title}}});
         }
-        {
-          std::lock_guard lock(ledger.mutex);
-          ledger.sent[load] = titles;
-        }
         res.set_content(nlohmann::json{{"ads", {{slot, ads}}}}.dump(), "application/json");
       });
   server.handle("GET", "/imp/.*", [&ledger](const httplib::Request& req, httplib::Response& res) {
-    {
-      std::lock_guard lock(ledger.mutex);
-      ++ledger.beacons[req.path];
-    }
+    std::lock_guard lock(ledger.mutex);
+    ++ledger.beacons[req.path];
     res.set_content("", "text/plain");
   });
 }

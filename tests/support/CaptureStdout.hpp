@@ -1,9 +1,7 @@
 #pragma once
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -13,35 +11,19 @@ namespace ovix::test {
 // was written. Not reentrant.
 class CaptureStdout {
  public:
-  CaptureStdout() {
-    std::fflush(stdout);
-    char name[] = "/tmp/ovix-stdout-XXXXXX";
-    file_ = ::mkstemp(name);
-    ::unlink(name);
-    saved_ = ::dup(STDOUT_FILENO);
-    ::dup2(file_, STDOUT_FILENO);
-  }
+  CaptureStdout() { ::testing::internal::CaptureStdout(); }
   ~CaptureStdout() { stop(); }
   CaptureStdout(const CaptureStdout&) = delete;
   CaptureStdout& operator=(const CaptureStdout&) = delete;
 
   std::string stop() {
-    if (saved_ < 0) return "";
-    std::fflush(stdout);
-    ::dup2(saved_, STDOUT_FILENO);
-    ::close(saved_);
-    saved_ = -1;
-    std::string text;
-    char buffer[4096];
-    ::lseek(file_, 0, SEEK_SET);
-    for (ssize_t n; (n = ::read(file_, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
-    ::close(file_);
-    return text;
+    if (stopped_) return "";
+    stopped_ = true;
+    return ::testing::internal::GetCapturedStdout();
   }
 
  private:
-  int saved_ = -1;
-  int file_ = -1;
+  bool stopped_ = false;
 };
 
 // How many times `what` stands in captured `text`, overlaps included.

@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "platform/net/Session.hpp"
-#include "support/RawTlsServer.hpp"
 #include "support/TlsServer.hpp"
 
 namespace ovix::net {
