@@ -1,7 +1,4 @@
 // Binding ads into cells, their images and their click-through.
-#include "ovix/OvixClickListener.hpp"
-#include "ovix/platform/Application.hpp"
-#include "ovix/platform/CollectionViewCell.hpp"
 #include "support/IntegrationTest.hpp"
 
 namespace ovix {
@@ -21,13 +18,12 @@ class RecordingHandler : public ui::URLHandler {
     return !failOpening;
   }
   bool failOpening = false;
-  std::vector<std::string> asked;
-  std::vector<std::string> opened;
+  std::vector<std::string> asked, opened;
 };
 
-class HostCell : public ui::TableViewCell {
- public:
-  explicit HostCell(ui::ViewKey key) : TableViewCell(key, Style::subtitle) {}
+// A host's own kind of cell.
+struct HostCell : ui::TableViewCell {
+  using TableViewCell::TableViewCell;
 };
 
 class BindingTest : public test::IntegrationTest {
@@ -37,12 +33,7 @@ class BindingTest : public test::IntegrationTest {
     // Small on the wire, too large a thumbnail to take.
     answer("GET", "/wide.png", test::png(5000, 2, 0xFF010203), 200, "image/png");
     answer("GET", "/text", "not an image", 200, "text/plain");
-    ui::Application::setURLHandler(handler_);
-  }
-
-  void TearDown() override {
-    ui::Application::resetURLHandler();
-    IntegrationTest::TearDown();
+    ui::Application::setURLHandler(handler_);  // reset by the fixture
   }
 
   std::shared_ptr<RecordingHandler> handler_ = std::make_shared<RecordingHandler>();
@@ -58,7 +49,7 @@ TEST_F(BindingTest, DefaultBindingFillsThePlainCellOnceAndShowsTheImageAtItsSize
   const auto placeholder = cell->imageView()->image();
   ASSERT_NE(placeholder, nullptr);
   EXPECT_EQ(placeholder->size(), (Size{60, 40})) << "the placeholder, redrawn";
-  const auto& content = cell->contentView()->subviews();
+  const auto content = cell->contentView()->subviews();  // a copy, for "bound once"
   const auto label = std::dynamic_pointer_cast<ui::Label>(content.back());
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->frame(), Rect(299, 59, 21, 21));
@@ -118,8 +109,8 @@ TEST_F(BindingTest, ImagesOfNoSizeAreNoneAndBadImagesClearTheViewOrKeepThePlaceh
 }
 
 TEST_F(BindingTest, CustomBindingFillsTheHostsViewsAndSizesTheButtonPerCellKind) {
-  std::vector<std::shared_ptr<ui::Label>> labels;
-  for (int i = 0; i < 4; ++i) labels.push_back(ui::make<ui::Label>());
+  const std::vector labels{ui::make<ui::Label>(), ui::make<ui::Label>(), ui::make<ui::Label>(),
+                           ui::make<ui::Label>()};
   auto hostCell = ui::make<HostCell>();
   manager().setInfeed(hostCell, ad("a"), ui::make<ui::ImageView>(), labels[0], labels[1], labels[2],
                       labels[3], 90, Rect(0, 0, 30, 20));
@@ -165,12 +156,9 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   view->addSubview(secondButton);
 
   // Web URLs go normalised and escaped, other schemes as written or not at
-  // all; the first button wins.
-  struct Case {
-    std::string click;
-    const char* handed;  // null: the application is not asked
-  };
-  const Case cases[] = {
+  // all; the first button wins. Each URL with what the application is handed
+  // (null: not asked).
+  const std::pair<std::string, const char*> cases[] = {
       {"https://click.example/landing", "https://click.example/landing"},
       {"HTTPS://Click.Example/a b\"`$(id);|'?q=1 2#\xC2\x85",
        "https://Click.Example/a%20b%22%60%24(id)%3B%7C%27?q=1%202#%C2%85"},

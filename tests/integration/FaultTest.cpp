@@ -16,9 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::occurrences;
-using test::RawTlsServer;
 using test::TlsServer;
-using Mode = RawTlsServer::Mode;
+using Mode = test::RawTlsServer::Mode;
 
 // Larger than the SDK takes anywhere: 4 MiB answers, 10 MiB images, 1 MiB
 // beacon answers.
@@ -40,14 +39,14 @@ struct FaultServer {
   std::vector<std::shared_ptr<void>> running;
   std::uint16_t port = 443;
 
-  std::string host() const { return running.empty() ? kUnresolvable : "localhost"; }
   std::string url(const std::string& path) const {
-    return "https://" + host() + ":" + std::to_string(port) + path;
+    return "https://" + (running.empty() ? kUnresolvable : "localhost") + ":" +
+           std::to_string(port) + path;
   }
 };
 
 FaultServer raw(std::string reply, Mode mode) {
-  auto server = std::make_shared<RawTlsServer>(reply, mode);
+  auto server = std::make_shared<test::RawTlsServer>(reply, mode);
   return {{server}, server->port()};
 }
 
@@ -104,14 +103,10 @@ TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsErr
          response.set_content(std::string(kOversize, ' '), "application/json");
        })},
       {"oversize body, chunked", -1103, tls([](const auto&, auto& response) {
-         response.set_chunked_content_provider(
-             "application/json", [](std::size_t sent, auto& sink) {
-               const std::string chunk(64 << 10, ' ');
-               if (sent < kOversize)
-                 return sink.write(chunk.data(), chunk.size());  // false once the client went away
-               sink.done();
-               return true;
-             });
+         // Chunks until the client goes away, when write() fails.
+         response.set_chunked_content_provider("application/json", [](std::size_t, auto& sink) {
+           return sink.write(std::string(64 << 10, ' ').data(), 64 << 10);
+         });
        })},
       {"redirect to file:", -1002,
        tls([](const auto&, auto& response) { response.set_redirect("file:///etc/passwd"); })},

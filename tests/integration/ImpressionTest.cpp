@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "ovix/Impression.hpp"
 #include "ovix/common/PercentEncoding.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "support/IntegrationTest.hpp"
@@ -85,12 +84,11 @@ TEST_F(ImpressionTest, TwoThreadsReportingOneAdAtOnceSendItOnceAndDirectCallsSen
   EXPECT_EQ(manager().ovixAds()->impressed().size(), 1u);
 
   auto ad = stock("direct", {"https://ad.ovix.example/imp/direct"});
-  const auto impressed = manager().ovixAds()->impressed().size();
   std::make_shared<Impression>()->imp(ad);
   std::make_shared<Impression>()->imp(ad);
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(server_.requests().size(), 3u);
-  EXPECT_EQ(manager().ovixAds()->impressed().size(), impressed + 2);
+  EXPECT_EQ(manager().ovixAds()->impressed().size(), 3u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // starved machine some end unsent. The test holds each to what the SDK
 // promises whatever the timing: a load's ads arrive whole or not at all, and
 // a beacon reaches the server once or fails in the log.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -20,7 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::RecordingDelegate;
-using test::TlsServer;
 
 constexpr int kLoads = 200;
 constexpr int kSlots = 5;
@@ -37,7 +37,7 @@ struct Ledger {
 // One answer per load, told apart by the advertising id the load sends: one
 // or two ads of the slot asked for, each with its own beacon, those of every
 // tenth load with an image.
-void serve(TlsServer& server, Ledger& ledger) {
+void serve(test::TlsServer& server, Ledger& ledger) {
   server.handle(
       "POST", "/ad/v2.ios", [&ledger](const httplib::Request& req, httplib::Response& res) {
         const auto body = nlohmann::json::parse(req.body);
@@ -84,10 +84,8 @@ TEST_F(StressTest, TwoHundredLoadsWhileTheMainThreadTakesBindsAndDisplaysAds) {
   }
 
   const auto finished = [&] {
-    for (const auto& delegate : delegates) {
-      if (delegate && delegate->calls() == 0) return false;
-    }
-    return true;
+    return std::all_of(delegates.begin(), delegates.end(),
+                       [](const auto& delegate) { return !delegate || delegate->calls() > 0; });
   };
   const auto inventory = [&] {
     const auto ads = manager().ovixAds()->ads();

@@ -2,20 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
-#include "ovix/ViewTags.hpp"
-#include "ovix/platform/Dispatch.hpp"
-#include "ovix/platform/TableViewCell.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/TlsServer.hpp"
 
@@ -44,10 +34,6 @@ class RecordingDelegate : public OvixInfeed {
   std::string heard() const {
     std::lock_guard lock(mutex_);
     return calls_ > 1 ? heard_ + " (" + std::to_string(calls_) + " calls)" : heard_;
-  }
-  // Runs the main queue until an outcome arrives; false after 10 s.
-  bool waitOnMainQueue() {
-    return dispatch::runMainQueueUntil([this] { return calls() > 0; }, std::chrono::seconds(10));
   }
 
  private:
@@ -106,6 +92,7 @@ class IntegrationTest : public ::testing::Test {
     manager().setUserAgent("");
     manager().setImageViewRect(Rect());
     manager().setAdLabelString("PR");
+    ui::Application::resetURLHandler();
   }
 
   static OvixManager& manager() { return OvixManager::shared(); }
@@ -151,9 +138,8 @@ class IntegrationTest : public ::testing::Test {
   static std::vector<std::shared_ptr<ui::Button>> clickButtons(const ui::View& view) {
     std::vector<std::shared_ptr<ui::Button>> buttons;
     for (const auto& subview : view.subviews()) {
-      if (subview->tag() == kClickButtonTag) {
-        buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
-      }
+      if (subview->tag() != kClickButtonTag) continue;
+      buttons.push_back(std::dynamic_pointer_cast<ui::Button>(subview));
     }
     return buttons;
   }

@@ -19,12 +19,12 @@
 #include <future>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <regex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "devserver/Certificate.hpp"
@@ -116,7 +116,7 @@ class TlsServer {
   void handle(const std::string& method, const std::string& pathPattern,
               httplib::Server::Handler handler) {
     std::lock_guard lock(mutex_);
-    routes_.push_back(Route{method, std::regex(pathPattern), std::move(handler)});
+    routes_.emplace_back(method, std::regex(pathPattern), std::move(handler));
   }
 
   // For handlers and content providers: blocks until releaseHeld() or the
@@ -147,11 +147,7 @@ class TlsServer {
   }
 
  private:
-  struct Route {
-    std::string method;
-    std::regex pattern;
-    httplib::Server::Handler handler;
-  };
+  using Route = std::tuple<std::string, std::regex, httplib::Server::Handler>;  // method, path
 
   static std::shared_ptr<const devserver::Certificate> make(
       const std::string& name, bool expired = false,
@@ -200,9 +196,9 @@ class TlsServer {
     std::unique_lock lock(mutex_);
     requests_.push_back(request);
     for (auto route = routes_.rbegin(); route != routes_.rend(); ++route) {
-      if (route->method == request.method &&
-          std::regex_match(routed.path, routed.matches, route->pattern)) {
-        handler = route->handler;
+      const auto& [method, pattern, serves] = *route;
+      if (method == request.method && std::regex_match(routed.path, routed.matches, pattern)) {
+        handler = serves;
         break;
       }
     }
@@ -263,7 +259,7 @@ class RawTlsServer {
       // Wakes the server thread from accept(), reading or a pause.
       if (connection_ >= 0) ::shutdown(connection_, SHUT_RDWR);
     }
-    arrived_.notify_all();
+    stopped_.notify_all();
     ::shutdown(listener_, SHUT_RDWR);
     thread_.join();
     ::close(listener_);
@@ -277,11 +273,10 @@ class RawTlsServer {
     return "https://localhost:" + std::to_string(port_) + std::string(path);
   }
 
-  // The bytes of request `index`, once it has arrived in full.
-  std::optional<std::string> waitForRequest(std::size_t index, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    const bool arrived = arrived_.wait_for(lock, timeout, [&] { return requests_.size() > index; });
-    return arrived ? std::optional(requests_[index]) : std::nullopt;
+  // The bytes of each request that arrived in full, recorded before the reply goes out.
+  std::vector<std::string> requests() {
+    std::lock_guard lock(mutex_);
+    return requests_;
   }
 
  private:
@@ -339,11 +334,9 @@ class RawTlsServer {
       if (n <= 0) return;
       received.append(buffer, static_cast<std::size_t>(n));
     }
-    {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(std::move(received));
-    }
-    arrived_.notify_all();
+    std::unique_lock lock(mutex_);
+    requests_.push_back(std::move(received));
+    lock.unlock();
     if (!reply_.empty()) SSL_write(ssl.get(), reply_.data(), static_cast<int>(reply_.size()));
     char buffer[256];
     switch (mode_) {
@@ -364,7 +357,7 @@ class RawTlsServer {
         // Bounded by the client, who hangs up when its time-out runs out.
         const auto stopsWithinAPause = [this] {
           std::unique_lock lock(mutex_);
-          return arrived_.wait_for(lock, std::chrono::milliseconds(100),
+          return stopped_.wait_for(lock, std::chrono::milliseconds(100),
                                    [this] { return stopping_; });
         };
         while (!stopsWithinAPause() && SSL_write(ssl.get(), "x", 1) == 1) {
@@ -381,7 +374,7 @@ class RawTlsServer {
   std::thread thread_;
 
   std::mutex mutex_;
-  std::condition_variable arrived_;
+  std::condition_variable stopped_;
   std::vector<std::string> requests_;  // guarded by mutex_
   int connection_ = -1;                // guarded by mutex_
   bool stopping_ = false;              // guarded by mutex_

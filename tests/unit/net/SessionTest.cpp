@@ -97,7 +97,7 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
 
   // Exactly the request's fields, in order, plus the two the protocol needs.
   EXPECT_EQ(
-      server.waitForRequest(0, 10s),
+      server.requests().at(0),
       "POST /ad/v2.ios?slot=feed&n=2 HTTP/1.1\r\nHost: localhost:" + std::to_string(server.port()) +
           "\r\nContent-Type: application/json\r\nX-Multi: 1\r\nX-Ovix-Token: abc\r\n"
           "X-Multi: 2\r\nX-Empty:\r\nContent-Length: 12\r\n\r\n" +
@@ -106,7 +106,6 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
   EXPECT_EQ(delivery.data, "pong");
   ASSERT_TRUE(delivery.response);
   EXPECT_EQ(delivery.response->statusCode(), 201);
-  EXPECT_EQ(delivery.response->url(), url);
   EXPECT_EQ(delivery.response->headerFields(), (Fields{{"X-Reply", "yes"},
                                                        {"x-reply", "again"},
                                                        {"Content-Length", "4"},
