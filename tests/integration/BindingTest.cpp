@@ -1,7 +1,4 @@
 // Binding ads into cells, their images and their click-through.
-#include "ovix/OvixClickListener.hpp"
-#include "ovix/platform/Application.hpp"
-#include "ovix/platform/CollectionViewCell.hpp"
 #include "support/IntegrationTest.hpp"
 
 namespace ovix {
@@ -21,13 +18,12 @@ class RecordingHandler : public ui::URLHandler {
     return !failOpening;
   }
   bool failOpening = false;
-  std::vector<std::string> asked;
-  std::vector<std::string> opened;
+  std::vector<std::string> asked, opened;
 };
 
-class HostCell : public ui::TableViewCell {
- public:
-  explicit HostCell(ui::ViewKey key) : TableViewCell(key, Style::subtitle) {}
+// A host's own kind of cell.
+struct HostCell : ui::TableViewCell {
+  using TableViewCell::TableViewCell;
 };
 
 class BindingTest : public test::IntegrationTest {
@@ -37,12 +33,7 @@ class BindingTest : public test::IntegrationTest {
     // Small on the wire, too large a thumbnail to take.
     answer("GET", "/wide.png", test::png(5000, 2, 0xFF010203), 200, "image/png");
     answer("GET", "/text", "not an image", 200, "text/plain");
-    ui::Application::setURLHandler(handler_);
-  }
-
-  void TearDown() override {
-    ui::Application::resetURLHandler();
-    IntegrationTest::TearDown();
+    ui::Application::setURLHandler(handler_);  // reset by the fixture
   }
 
   std::shared_ptr<RecordingHandler> handler_ = std::make_shared<RecordingHandler>();
@@ -69,15 +60,14 @@ TEST_F(BindingTest, DefaultBindingFillsThePlainCellOnceAndShowsTheImageAtItsSize
   EXPECT_EQ(buttons[0]->frame(), Rect(0, 0, 320, 80));
 
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  ASSERT_EQ(centre(*cell->imageView()), test::kRed);
   const auto image = cell->imageView()->image();
-  ASSERT_NE(image, placeholder);
   EXPECT_EQ(image->size(), (Size{60, 40}));
   EXPECT_EQ(image->scale(), 1.0);
-  EXPECT_EQ(centre(*cell->imageView()), test::kRed);
   EXPECT_TRUE(cell->imageView()->clipsToBounds() &&
               cell->imageView()->contentMode() == ui::ContentMode::scaleAspectFill);
   manager().setInfeed(cell, ad("b"), 80, Size{60, 40});
-  EXPECT_EQ(cell->contentView()->subviews().size(), content.size()) << "bound once";
+  EXPECT_EQ(identifier(*cell) + "/" + cell->textLabel()->text(), "uuid-a/Title a") << "bound once";
 }
 
 TEST_F(BindingTest, RebindingReplacesButtonAndListenerWhichDiesWithItsCellAndSubclassesAreRefused) {
@@ -100,28 +90,27 @@ TEST_F(BindingTest, RebindingReplacesButtonAndListenerWhichDiesWithItsCellAndSub
   EXPECT_TRUE(clickButtons(*hostCell).empty());
 }
 
-TEST_F(BindingTest, ImagesAtNaturalSizeOrNoneAndBadImagesClearTheViewOrKeepThePlaceholder) {
+// Images at their natural size: ReuseTest.
+TEST_F(BindingTest, ImagesOfNoSizeAreNoneAndBadImagesClearTheViewOrKeepThePlaceholder) {
   auto cell = ui::make<ui::TableViewCell>();
   manager().setInfeed(cell, ad("a", "/img/red.png"), 80, Size{0, 0});
   EXPECT_EQ(cell->imageView()->image(), nullptr);
   std::vector<std::shared_ptr<ui::ImageView>> views;
-  for (const char* image : {"/img/red.png", "/text", "/missing.png", "not a url", "/wide.png"}) {
+  for (const char* image : {"/text", "/missing.png", "not a url", "/wide.png"}) {
     views.push_back(ui::make<ui::ImageView>());
     bindCustom(ui::make<ui::TableViewCell>(), ad("b", image), views.back());
   }
-  const auto placeholder = views[0]->image();
+  const auto placeholder = views[1]->image();
   ASSERT_NE(placeholder, nullptr);
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(cell->imageView()->image(), nullptr);
-  ASSERT_NE(views[0]->image(), nullptr);
-  EXPECT_EQ(views[0]->image()->size(), (Size{300, 200}));
-  EXPECT_EQ(views[1]->image(), nullptr) << "undecodable";
-  for (int kept : {2, 3, 4}) EXPECT_EQ(views[kept]->image(), placeholder) << kept;
+  EXPECT_EQ(views[0]->image(), nullptr) << "undecodable";
+  for (int kept : {1, 2, 3}) EXPECT_EQ(views[kept]->image(), placeholder) << kept;
 }
 
 TEST_F(BindingTest, CustomBindingFillsTheHostsViewsAndSizesTheButtonPerCellKind) {
-  std::vector<std::shared_ptr<ui::Label>> labels;
-  for (int i = 0; i < 4; ++i) labels.push_back(ui::make<ui::Label>());
+  const std::vector labels{ui::make<ui::Label>(), ui::make<ui::Label>(), ui::make<ui::Label>(),
+                           ui::make<ui::Label>()};
   auto hostCell = ui::make<HostCell>();
   manager().setInfeed(hostCell, ad("a"), ui::make<ui::ImageView>(), labels[0], labels[1], labels[2],
                       labels[3], 90, Rect(0, 0, 30, 20));
@@ -167,12 +156,9 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   view->addSubview(secondButton);
 
   // Web URLs go normalised and escaped, other schemes as written or not at
-  // all; the first button wins.
-  struct Case {
-    std::string click;
-    const char* handed;  // null: the application is not asked
-  };
-  const Case cases[] = {
+  // all; the first button wins. Each URL with what the application is handed
+  // (null: not asked).
+  const std::pair<std::string, const char*> cases[] = {
       {"https://click.example/landing", "https://click.example/landing"},
       {"HTTPS://Click.Example/a b\"`$(id);|'?q=1 2#\xC2\x85",
        "https://Click.Example/a%20b%22%60%24(id)%3B%7C%27?q=1%202#%C2%85"},

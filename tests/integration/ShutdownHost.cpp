@@ -22,18 +22,15 @@ namespace {
 using namespace ovix;
 
 // Leaves the process from its success callback when asked to.
-class Delegate : public OvixInfeed {
- public:
-  explicit Delegate(bool exitOnSuccess) : exitOnSuccess_(exitOnSuccess) {}
+struct Delegate : OvixInfeed {
+  explicit Delegate(bool exitOnSuccess) : exitOnSuccess(exitOnSuccess) {}
   void successfulToReceivedAt(std::int64_t) override {
-    if (exitOnSuccess_) std::exit(0);
+    if (exitOnSuccess) std::exit(0);
   }
   void failedToReceivedWith(const std::optional<Error>&) override {
-    if (exitOnSuccess_) std::fputs("the answered load failed\n", stderr);
+    if (exitOnSuccess) std::fputs("the answered load failed\n", stderr);
   }
-
- private:
-  const bool exitOnSuccess_;
+  const bool exitOnSuccess;
 };
 
 void load(const std::string& slot, const std::shared_ptr<Delegate>& delegate) {

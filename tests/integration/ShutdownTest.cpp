@@ -21,8 +21,7 @@ class ShutdownTest : public test::IntegrationTest {
       response.set_content(R"({"ads": {"answered": [{"title": "t"}]}})", "application/json");
     };
     server_.handle("POST", "/ad/v2.ios", holdOrAnswer);
-    server_.handle("GET", "/img/.*", holdOrAnswer);
-    server_.handle("GET", "/imp/.*", holdOrAnswer);
+    server_.handle("GET", "/im[gp]/.*", holdOrAnswer);
   }
 };
 

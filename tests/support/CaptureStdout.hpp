@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 
@@ -9,19 +11,26 @@ namespace ovix::test {
 // was written. Not reentrant.
 class CaptureStdout {
  public:
-  CaptureStdout();
-  ~CaptureStdout();
+  CaptureStdout() { ::testing::internal::CaptureStdout(); }
+  ~CaptureStdout() { stop(); }
   CaptureStdout(const CaptureStdout&) = delete;
   CaptureStdout& operator=(const CaptureStdout&) = delete;
 
-  std::string stop();
+  std::string stop() {
+    if (stopped_) return "";
+    stopped_ = true;
+    return ::testing::internal::GetCapturedStdout();
+  }
 
  private:
-  int saved_ = -1;
-  int file_ = -1;
+  bool stopped_ = false;
 };
 
 // How many times `what` stands in captured `text`, overlaps included.
-std::size_t occurrences(const std::string& text, std::string_view what);
+inline std::size_t occurrences(const std::string& text, std::string_view what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
 
 }  // namespace ovix::test

@@ -32,15 +32,12 @@ TEST(UrlTest, AcceptsAbsoluteURLsAndKeepsTheirNormalisedText) {
 // read another host from it ("%377" gives the host "77", which reads again as
 // 0.0.0.77).
 TEST(UrlTest, RejectsEmptyMalformedHostlessTextAndHostsThatDecodeToSomethingElse) {
+  using namespace std::string_view_literals;
   for (std::string_view text :
-       {std::string_view(""), std::string_view("ad.ovix.example/path"), std::string_view("http://"),
-        std::string_view("https://a b/"), std::string_view("https://x/\n"),
-        std::string_view("http://x:99999/"), std::string_view("mailto:someone@ovix.example"),
-        std::string_view("file:///etc/hosts"), std::string_view(" https://x/"),
-        std::string_view("https://x/\0y", 12), std::string_view("j:/j.%7F/"),
-        std::string_view("https://ad.ovix.example%7f/imp"), std::string_view("https://a%09b/"),
-        std::string_view("https://x%1F/"), std::string_view("UTUUUUUUUUUUvp:/%377"),
-        std::string_view("http://%377/")}) {
+       {""sv, "ad.ovix.example/path"sv, "http://"sv, "https://a b/"sv, "https://x/\n"sv,
+        "http://x:99999/"sv, "mailto:someone@ovix.example"sv, "file:///etc/hosts"sv,
+        " https://x/"sv, "https://x/\0y"sv, "j:/j.%7F/"sv, "https://ad.ovix.example%7f/imp"sv,
+        "https://a%09b/"sv, "https://x%1F/"sv, "UTUUUUUUUUUUvp:/%377"sv, "http://%377/"sv}) {
     EXPECT_FALSE(Url::make(text)) << text;
   }
 }
