@@ -7,4 +7,4 @@ command -v cloc > /dev/null || { echo "lines.sh: cloc is missing (scripts/deps.s
 count() { cloc --quiet --csv "$@" | awk -F, '$2 == "SUM" { print $5 }'; }
 tests=$(count tests)
 code=$(count src include tools)
-echo "tests $tests, code $code, ratio $(( 100 * tests / code ))%"
+awk -v t="$tests" -v c="$code" 'BEGIN { printf "tests %d, code %d, ratio %.1f%%\n", t, c, 100 * t / c }'
