@@ -5,7 +5,8 @@
 # leaves warnings as errors off, the release tree having compiled the same
 # code with them on; and builds the example as a host that adds the source
 # tree with add_subdirectory, which must get ovix::ovix and nothing else (in
-# CMake's default build type, the quickest to compile).
+# CMake's default build type, the quickest to compile, and file by file as
+# plain builds compile, where our own trees use unity batches).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")/.." && pwd)
