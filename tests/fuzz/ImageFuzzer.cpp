@@ -13,8 +13,7 @@ namespace {
 // An image keeps to its limits and holds premultiplied pixels: no colour
 // channel above the alpha.
 void checkImage(const gfx::Image& image) {
-  const std::int64_t width = image.width();
-  const std::int64_t height = image.height();
+  const std::int64_t width = image.width(), height = image.height();
   OVIX_FUZZ_CHECK(std::min(width, height) >= 1 && std::max(width, height) <= gfx::Image::kMaxSide);
   OVIX_FUZZ_CHECK(width * height <= gfx::Image::kMaxPixels &&
                   image.pixels().size() == static_cast<std::size_t>(width * height));

@@ -35,11 +35,9 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   }
   if (wholeMap) request.setInfeeds(in.flag() ? std::nullopt : std::optional(infeeds));
   if (!request.infeeds()) invalid = false;
-  // Read in order: the order of a call's arguments is the compiler's choice.
-  const double latitude = in.raw<double>();
-  const double longitude = in.raw<double>();
-  const double altitude = in.raw<double>();
-  request.setLocation(latitude, longitude, altitude);
+  // Braced, read in order: the order of a call's arguments is the compiler's choice.
+  const double at[] = {in.raw<double>(), in.raw<double>(), in.raw<double>()};
+  request.setLocation(at[0], at[1], at[2]);
   if (request.enableCoordinate()) {
     invalid |= !std::isfinite(request.latitude()) || !std::isfinite(request.longitude());
   }
@@ -47,11 +45,9 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   if (in.flag()) request.setAdvertisingId(in.flag() ? std::optional(in.string()) : std::nullopt);
   invalid |= !validate_utf8(request.advertisingId().value_or(""));
   if (in.flag()) request.setHttpMethod(in.flag() ? std::optional(in.string()) : std::nullopt);
-  if (in.flag()) {
-    request.setTimeout(in.raw<double>());
-  } else {
-    request.setRequestTimeout(in.raw<double>());
-  }
+  const bool asIs = in.flag();
+  const double timeout = in.raw<double>();
+  asIs ? request.setTimeout(timeout) : request.setRequestTimeout(timeout);
   app = in.string();
   version = in.string();
   return invalid || !validate_utf8(app) || !validate_utf8(version);
@@ -62,8 +58,7 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
 int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   Input in{std::string_view(reinterpret_cast<const char*>(data), size)};
   OvixRequest model;
-  std::string app;
-  std::string version;
+  std::string app, version;
   const bool invalid = fill(in, model, app, version);
 
   auto body = makePostBody(model, app, version);
@@ -82,8 +77,7 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   request.setValue(in.string(), "User-Agent");
   request.addValue("application/json", "Content-Type");
   request.body = std::move(body.value());
-  net::Configuration configuration;
-  configuration.timeoutIntervalForRequest = model.timeout();
+  const net::Configuration configuration{.timeoutIntervalForRequest = model.timeout()};
   const auto before = net::Transfer::Clock::now();
   net::Transfer transfer(std::move(request), configuration, net::developmentSettings(),
                          [](net::Outcome) { OVIX_FUZZ_CHECK(!"a prepared transfer finished"); });

@@ -3,16 +3,16 @@
 // the demo host.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <signal.h>
 
-#include <cstdio>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "devserver/Certificate.hpp"
 #include "support/BackgroundProcess.hpp"
+#include "support/CaptureStdout.hpp"
 #include "support/TemporaryDirectory.hpp"
 
 namespace ovix {
@@ -46,8 +46,7 @@ class ServeTest : public ::testing::Test {
 
   test::TemporaryDirectory cache_;
   std::unique_ptr<test::BackgroundProcess> server_;
-  std::string port_;
-  std::string certificate_;
+  std::string port_, certificate_;
 };
 
 // Earlier versions cached a CA (CA:TRUE, no extended key usage), which a
@@ -68,15 +67,15 @@ TEST_F(ServeTest, OvixLoadRotatesImpressesOnceAndClicksOverLoopbackOnlyWithAServ
   EXPECT_EQ(test::runProcess(
                 {OVIX_TOOL_PATH, "serve", "--print-cert-path", "--cache", cache_.path().string()}),
             (std::pair{0, certificate_ + "\n"}));
-  // A certificate that signs nothing else, its key kept private.
-  std::FILE* file = std::fopen(certificate_.c_str(), "r");
-  ASSERT_TRUE(file);
-  const std::unique_ptr<X509, decltype(&X509_free)> served(
-      PEM_read_X509(file, nullptr, nullptr, nullptr), X509_free);
-  std::fclose(file);
+  // A certificate that signs nothing else, with a new key kept private.
+  std::ostringstream pem;
+  pem << std::ifstream(certificate_).rdbuf()
+      << std::ifstream(cache_.path() / "devserver.key").rdbuf();
+  const auto served = devserver::Certificate::fromPem(pem.str(), pem.str());
   ASSERT_TRUE(served);
-  EXPECT_EQ(X509_check_ca(served.get()), 0);
-  EXPECT_EQ(X509_get_extended_key_usage(served.get()), std::uint32_t{XKU_SSL_SERVER});
+  EXPECT_EQ(X509_check_ca(served->certificate()), 0);
+  EXPECT_EQ(X509_get_extended_key_usage(served->certificate()), std::uint32_t{XKU_SSL_SERVER});
+  EXPECT_NE(served->keyPem(), earlier->keyPem());
   EXPECT_EQ(std::filesystem::status(cache_.path() / "devserver.key").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   // Bound to every address, it would take 127.0.0.2 too (all of 127/8 is loopback).
@@ -99,9 +98,7 @@ TEST_F(ServeTest, OvixLoadRotatesImpressesOnceAndClicksOverLoopbackOnlyWithAServ
   EXPECT_TRUE(log.starts_with("POST /ad/v2.ios 200 1 ad\n")) << log;
   EXPECT_TRUE(log.ends_with("\novix serve stopped by SIGINT\n")) << log;
   for (const std::string beacon : {"\nGET /imp/top-1 204\n", "\nGET /vimp/top-1 204\n"}) {
-    const auto at = log.find(beacon);
-    EXPECT_TRUE(at != std::string::npos && log.find(beacon, at + 1) == std::string::npos)
-        << beacon << " once in " << log;
+    EXPECT_EQ(test::occurrences(log, beacon), 1u) << beacon << " in " << log;
   }
   EXPECT_EQ(server_->errors(), "");
 }

@@ -16,8 +16,7 @@ using namespace std::chrono_literals;
 TEST(DecodeBudgetTest, WorkBeyondTheBudgetWaitsItsTurnWithoutHoldingAThread) {
   // Outlives the workers that give their bytes back after the work returns.
   static DecodeBudget budget(100);
-  std::promise<void> started;
-  std::promise<void> finish;
+  std::promise<void> started, finish;
   std::thread holder([&] {
     budget.run(80, [&] {
       started.set_value();
@@ -29,12 +28,10 @@ TEST(DecodeBudgetTest, WorkBeyondTheBudgetWaitsItsTurnWithoutHoldingAThread) {
 
   // Does not fit: run() returns at once and the work waits, as does work
   // that would fit but arrived later.
-  std::promise<std::size_t> large;
-  std::promise<std::size_t> small;
+  std::promise<std::size_t> large, small;
   budget.run(50, [&] { large.set_value(budget.used()); });
   budget.run(10, [&] { small.set_value(budget.used()); });
-  auto largeRan = large.get_future();
-  auto smallRan = small.get_future();
+  auto largeRan = large.get_future(), smallRan = small.get_future();
   EXPECT_EQ(largeRan.wait_for(0s), std::future_status::timeout);
   EXPECT_EQ(smallRan.wait_for(0s), std::future_status::timeout) << "jumped the queue";
   std::promise<void> other;

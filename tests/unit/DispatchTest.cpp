@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
-#include <numeric>
+#include <ranges>
 #include <vector>
 
 namespace ovix::dispatch {
@@ -61,9 +62,7 @@ TEST(DispatchTest, SerialQueueRunsOneTaskAtATimeInOrderAndIsCurrentInsideThem) {
   }
   finished.get_future().wait();
   EXPECT_FALSE(broken) << "tasks overlapped, or ran outside their queue";
-  std::vector<int> expected(100);
-  std::iota(expected.begin(), expected.end(), 0);
-  EXPECT_EQ(order, expected);
+  EXPECT_TRUE(std::ranges::equal(order, std::views::iota(0, 100)));
 }
 
 }  // namespace

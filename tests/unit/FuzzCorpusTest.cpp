@@ -31,7 +31,6 @@ TEST(FuzzCorpusTest, EveryTargetKeepsItsPropertiesOverItsCorpus) {
     }
     EXPECT_GT(inputs, 0u) << target;
   }
-  out.stop();
   logging = false;
 }
 

@@ -9,8 +9,7 @@
 namespace ovix {
 namespace {
 
-const std::string kOpen(73, '>');
-const std::string kClose(73, '<');
+const std::string kOpen(73, '>'), kClose(73, '<');
 
 std::string framed(const std::string& body) {
   return "\n" + kOpen + "\n" + body + kClose + "\n\n";

@@ -22,15 +22,10 @@ using encoders::encodeWebp;
 using encoders::GifFrame;
 using encoders::RgbaImage;
 
-constexpr std::uint32_t kRed = 0xffff0000;
-constexpr std::uint32_t kBlue = 0xff0000ff;
+constexpr std::uint32_t kRed = 0xffff0000, kBlue = 0xff0000ff;
 
 std::shared_ptr<const Image> decode(const Bytes& bytes, DecodeHint hint = {}) {
   return decodeImage(bytes.data(), bytes.size(), hint);
-}
-
-PixelSize sizeOf(const Image& image) {
-  return {image.width(), image.height()};
 }
 
 // For lossy codecs: every channel within 12.
@@ -99,7 +94,7 @@ TEST(ImageDecodingTest, LosslessFormatsGiveExactPremultipliedArgbAndLossyWebpKee
            {encodePng(gray, encoders::PngLayout::gray), gray}}) {
     const auto image = decode(bytes);
     ASSERT_TRUE(image);
-    ASSERT_EQ(sizeOf(*image), (PixelSize{expected.width, expected.height}));
+    ASSERT_EQ(image->size(), Size(expected.width, expected.height));
     for (int i = 0; i < expected.width * expected.height; ++i) {
       const auto [r, g, b, a] = expected.pixels[i];
       const auto times = [a](int c) { return std::uint32_t(std::lround(c * a / 255.0)); };
@@ -118,8 +113,7 @@ TEST(ImageDecodingTest, LosslessFormatsGiveExactPremultipliedArgbAndLossyWebpKee
 // and limits just below it refuse the image, what the image loader relies on.
 TEST(ImageDecodingTest, HintsShrinkJpegAndWebpToCoverThemInLessMemory) {
   const RgbaImage source = halves(64, 48);
-  const Bytes jpeg = encodeJpeg(source);
-  const Bytes webp = encodeWebp(source);
+  const Bytes jpeg = encodeJpeg(source), webp = encodeWebp(source);
   // Its first frame, cropped to the rectangle by the encoder, sits at (8, 8).
   const Bytes animated = encoders::encodeAnimatedWebp({halves(64, 48, 8), source});
   GifFrame offset{.left = 8, .top = 8, .width = 48, .height = 32};
@@ -148,7 +142,7 @@ TEST(ImageDecodingTest, HintsShrinkJpegAndWebpToCoverThemInLessMemory) {
     SCOPED_TRACE(i);
     const auto image = decode(bytes, hint);
     ASSERT_TRUE(image);
-    ASSERT_EQ(sizeOf(*image), decoded);
+    ASSERT_EQ(image->size(), Size(decoded.width, decoded.height));
     EXPECT_PRED2(near, image->pixel(0, 0), corner);
     EXPECT_PRED2(near, image->pixel(decoded.width / 4, decoded.height / 2), kRed);
     EXPECT_PRED2(near, image->pixel(decoded.width * 3 / 4, decoded.height / 2), kBlue);
@@ -245,7 +239,7 @@ TEST(ImageDrawingTest, RedrawStretchesOverExactlyTheRoundedSizeKeepingTheEdge) {
     const auto drawn = redraw(*source, c.drawn);
     ASSERT_TRUE(drawn);
     const PixelSize size{int(std::lround(c.drawn.width)), int(std::lround(c.drawn.height))};
-    ASSERT_EQ(sizeOf(*drawn), size);
+    ASSERT_EQ(drawn->size(), Size(size.width, size.height));
     for (int y : {0, size.height / 2, size.height - 1}) {
       EXPECT_EQ(drawn->pixel(0, y), kRed);
       EXPECT_EQ(drawn->pixel(c.red, y), kRed) << size.width;

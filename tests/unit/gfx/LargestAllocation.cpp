@@ -25,33 +25,23 @@ std::size_t takeLargestAllocation() {
 
 }  // namespace ovix::test
 
-// Every allocating form and every freeing form that frees what they allocate
-// is replaced, so memory never passes between these and a sanitizer's own
-// forms. (The nothrow deletes run only when a constructor throws in a
-// nothrow new-expression, which nothing here does.)
+// Every single-object form that allocates and every one that frees what they
+// allocate is replaced, so memory never passes between these and a
+// sanitizer's own forms. The array forms are left alone: the library's call
+// the single-object ones, and a sanitizer's pair only with each other. (The
+// nothrow deletes run only when a constructor throws in a nothrow
+// new-expression, which nothing here does.)
 void* operator new(std::size_t size) {
   if (void* memory = ovix::test::allocate(size)) return memory;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return ovix::test::allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return ovix::test::allocate(size);
 }
 
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
 void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
   std::free(memory);
 }

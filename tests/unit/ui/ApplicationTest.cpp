@@ -15,8 +15,8 @@ namespace {
 
 TEST(ApplicationTest, DefaultHandlerTakesOnlyWebURLsAndPassesOneAsOneArgumentWithoutAShell) {
   Application::setURLHandler(nullptr);
-  for (const char* url :
-       {"https://ad.example/click?id=1", "http://ad.example", "HTTPS://AD.EXAMPLE"}) {
+  // Web URLs in any case (https with a query is opened below).
+  for (const char* url : {"http://ad.example", "HTTPS://AD.EXAMPLE"}) {
     EXPECT_TRUE(Application::canOpenURL(url)) << url;
   }
   // None of these reaches the opener: openURL declines before starting it.

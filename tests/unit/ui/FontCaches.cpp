@@ -6,8 +6,7 @@
 
 namespace {
 
-class FontCaches : public ::testing::Environment {
- public:
+struct FontCaches : ::testing::Environment {
   void TearDown() override {
     cairo_debug_reset_static_data();
     FcFini();

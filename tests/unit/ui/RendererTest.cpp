@@ -16,10 +16,7 @@
 namespace ovix::ui {
 namespace {
 
-constexpr std::uint32_t kClear = 0;
-constexpr std::uint32_t kRed = 0xffff0000;
-constexpr std::uint32_t kGreen = 0xff00ff00;
-constexpr std::uint32_t kBlue = 0xff0000ff;
+constexpr std::uint32_t kClear = 0, kRed = 0xffff0000, kGreen = 0xff00ff00, kBlue = 0xff0000ff;
 
 // Pixels within `box` with any of `channels` (0xAARRGGBB) inked.
 int count(const gfx::Image& image, Rect box, std::uint32_t channels = 0xffffffff) {
@@ -122,8 +119,7 @@ TEST(RendererTest, CellsLayOutTheirOwnViewsInAContentViewThatFollowsTheCell) {
       *image,
       {{15, 20, kGreen}, {54, 59, kGreen}, {14, 40, kClear}, {15, 19, kClear}, {55, 40, kClear}});
   EXPECT_EQ(count(*image, Rect(55, 0, 15, 80)), 0);
-  const Rect upper(70, 0, 250, 40);
-  const Rect lower(70, 40, 250, 40);
+  const Rect upper(70, 0, 250, 40), lower(70, 40, 250, 40);
   EXPECT_TRUE(count(*image, upper) > 50 && count(*image, lower, 0xff) > 50);
   // No colour above; nothing but blue below.
   EXPECT_EQ(count(*image, upper, 0xffffff) + count(*image, lower) - count(*image, lower, 0xff), 0);

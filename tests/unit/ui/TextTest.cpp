@@ -31,8 +31,7 @@ TEST(TextTest, TruncatesAtTheTailBetweenClustersToFitTheWidth) {
   const std::string accented = "e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301";
   for (double w = 1; w < width(cr, accented); w += 3) {
     const std::string part = truncatedAtTail(cr, accented, w);
-    if (part.empty() || part == "\u2026") continue;
-    EXPECT_TRUE(part.ends_with("\u0301\u2026")) << w;
+    EXPECT_TRUE(part.empty() || part == "\u2026" || part.ends_with("\u0301\u2026")) << w;
   }
   EXPECT_EQ(truncatedAtTail(cr, text, 1), "");
   EXPECT_EQ(truncatedAtTail(cr, text, width(cr, "\u2026")), "\u2026");
