@@ -29,10 +29,6 @@ struct Leaving {
   const char* how;   // exit, return, or callback: exit from the delegate on a worker
   const char* what;  // the work in flight: all, images or beacons
   std::size_t held;  // requests the server holds of it
-
-  friend void PrintTo(const Leaving& leaving, std::ostream* out) {
-    *out << leaving.how << " with " << leaving.what << " in flight";
-  }
 };
 
 class ShutdownHostTest : public ShutdownTest, public ::testing::WithParamInterface<Leaving> {};

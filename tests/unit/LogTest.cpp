@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 #include "support/CaptureStdout.hpp"
 
@@ -59,6 +60,21 @@ TEST_F(LogTest, ValueDumps) {
        "[\"User-Agent\": \"UA\", \"X\": \"\\\"q\\\"\"]\n"},
   };
   for (const auto& [dump, body] : dumps) EXPECT_EQ(dump, framed(body));
+}
+
+// Beacons finishing together log at once: each dump must stay whole, not
+// interleave line by line with another thread's.
+TEST_F(LogTest, DumpsWrittenByThreadsAtOnceStayWhole) {
+  const Error error(Error::kURLDomain, -1004, "Could not connect to the server.");
+  test::CaptureStdout out;
+  {
+    const auto log = [&] {
+      for (int i = 0; i < 200; ++i) ULogPrints(error);
+    };
+    std::jthread a(log), b(log), c(log), d(log);
+  }
+  const auto whole = framed("error code:-1004\n" + error.description() + "\n");
+  EXPECT_EQ(test::occurrences(out.stop(), whole), 800u);
 }
 
 // Entries and dumps escape separately; every dump goes through one writer.

@@ -88,19 +88,18 @@ void writeEntry(std::string_view file, std::string_view functionName, std::uint_
   text::appendEscapingControls(entry, functionName);
   entry += "  message: ";
   text::appendEscapingControls(entry, message);
-  console::writeLine("");
-  console::writeLine(kOpen);
-  console::writeLine(entry);
-  console::writeLine(kClose);
-  console::writeLine("");
+  const std::string_view lines[] = {"", kOpen, entry, kClose, ""};
+  console::writeLines(lines);
 }
 
 void writeDump(const std::vector<std::string>& body) {
-  console::writeLine("");
-  console::writeLine(kOpen);
-  for (const std::string& line : body) console::writeLine(text::escapeControls(line));
-  console::writeLine(kClose);
-  console::writeLine("");
+  std::vector<std::string> escaped;
+  escaped.reserve(body.size());
+  for (const std::string& line : body) escaped.push_back(text::escapeControls(line));
+  std::vector<std::string_view> lines{"", kOpen};
+  lines.insert(lines.end(), escaped.begin(), escaped.end());
+  lines.insert(lines.end(), {kClose, ""});
+  console::writeLines(lines);
 }
 
 std::vector<std::string> dumpBody(const Error& error) {

@@ -5,12 +5,16 @@
 
 namespace ovix::console {
 
-void writeLine(std::string_view line) {
+void writeLines(std::span<const std::string_view> lines) {
   std::string buffer;
-  buffer.reserve(line.size() + 1);
-  buffer.append(line);
-  buffer.push_back('\n');
-  // One locked write and flush keeps the line whole and in order with the
+  std::size_t size = 0;
+  for (const auto line : lines) size += line.size() + 1;
+  buffer.reserve(size);
+  for (const auto line : lines) {
+    buffer.append(line);
+    buffer.push_back('\n');
+  }
+  // One locked write and flush keeps the block whole and in order with the
   // host's own stdio output.
   ::flockfile(stdout);
   std::fwrite(buffer.data(), 1, buffer.size(), stdout);
