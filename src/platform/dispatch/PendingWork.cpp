@@ -1,43 +1,16 @@
 #include "platform/dispatch/PendingWork.hpp"
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 
-#include "ovix/platform/Dispatch.hpp"
-#include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/WorkCount.hpp"
 
 namespace ovix::dispatch {
 namespace {
 
-struct Counter {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t count = 0;  // guarded by mutex
-};
-
-Counter& counter() {
-  static Counter* const instance = new Counter;  // used by work that may outlive statics
+WorkCount& count() {
+  static WorkCount* const instance = new WorkCount;  // used by work that may outlive statics
   return *instance;
 }
-
-}  // namespace
-
-PendingWork::PendingWork() {
-  std::lock_guard lock(counter().mutex);
-  ++counter().count;
-}
-
-PendingWork::~PendingWork() {
-  {
-    std::lock_guard lock(counter().mutex);
-    --counter().count;
-  }
-  counter().changed.notify_all();
-  // Wakes a main thread waiting in runMainQueueUntil.
-  if (!isMainThread()) wakeMainQueue();
-}
-
-namespace {
 
 // A task and its count, which ends only once what the task holds is gone.
 struct Counted {
@@ -48,19 +21,24 @@ struct Counted {
 
 }  // namespace
 
+PendingWork::PendingWork() {
+  count().add();
+}
+
+PendingWork::~PendingWork() {
+  count().remove();
+}
+
 Task counted(Task task) {
   return Counted{std::make_shared<PendingWork>(), std::move(task)};
 }
 
 std::size_t pendingWork() {
-  std::lock_guard lock(counter().mutex);
-  return counter().count;
+  return count().value();
 }
 
 bool waitForPendingWork(std::chrono::milliseconds timeout) {
-  if (isMainThread()) return runMainQueueUntil([] { return pendingWork() == 0; }, timeout);
-  std::unique_lock lock(counter().mutex);
-  return counter().changed.wait_for(lock, timeout, [] { return counter().count == 0; });
+  return count().waitUntilNone(timeout);
 }
 
 }  // namespace ovix::dispatch
