@@ -31,7 +31,9 @@ void setCellBinding(ui::View& cell, std::shared_ptr<CellBinding> binding) {
 }
 
 void markAdLabel(ui::Label& label) {
-  label.setAssociatedObject(&adLabelKey, std::make_shared<bool>(true));
+  // One shared mark: a binding on the main thread allocates no more for it.
+  static const auto mark = std::make_shared<bool>(true);
+  label.setAssociatedObject(&adLabelKey, mark);
 }
 
 void removeAdLabels(ui::View& view) {
