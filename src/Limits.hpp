@@ -11,6 +11,9 @@ namespace ovix::limits {
 // any host can live with. Transfers beyond it wait their turn, and their
 // time-outs start when they do.
 inline constexpr std::size_t kMaximumConnections = 64;
+// A connection left open for reuse is closed after this long without use, in
+// seconds.
+inline constexpr long kIdleConnectionSeconds = 30;
 
 // An ad answer is given up after this long as a whole, in seconds (the host's
 // request time-out bounds each wait for data), and at this size.

@@ -15,7 +15,8 @@ BeaconServer::BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::
     answer(response);
   };
   if (scheme_ == Scheme::kHttps) {
-    tls_ = std::make_unique<test::TlsServer>(test::TlsServer::Certificate::kTrusted, concurrency);
+    tls_ = std::make_unique<test::TlsServer>(test::TlsServer::Certificate::kTrusted, concurrency,
+                                             std::chrono::seconds(5));
     tls_->handle("GET", "/imp/.*", serve);
     port_ = tls_->port();
     net::setExtraTrustedCertificates(test::TlsServer::trustedCertificatesPath());
@@ -29,6 +30,7 @@ BeaconServer::BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::
     return new httplib::ThreadPool(concurrency);
   };
   plain_->set_tcp_nodelay(true);
+  plain_->set_keep_alive_max_count(1000);
   auto listener = std::make_shared<int>(-1);
   plain_->set_socket_options([listener](int fd) {
     const int on = 1;

@@ -58,6 +58,8 @@ void OvixClient::request(const OvixRequest& model, Callback callback) {
   configuration.timeoutIntervalForResource = limits::kAnswerTimeout;
   configuration.timeoutIntervalForRequest = model.timeout();
   configuration.maximumBodySize = limits::kMaximumAnswerBytes;
+  // Each load opens a connection of its own and closes it after.
+  configuration.reusesConnections = false;
   ULog("_request(by:callback:)", "dataTaskWithRequest");
   // The reply holds the callback, and so this client, until the outcome.
   net::fetch(std::move(*urlRequest), configuration,

@@ -79,9 +79,10 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   request.body = std::move(body.value());
   const net::Configuration configuration{.timeoutIntervalForRequest = model.timeout()};
   const auto before = net::Transfer::Clock::now();
+  net::ConnectionBudget budget(1);
   net::Transfer transfer(std::move(request), configuration, net::developmentSettings(),
                          [](net::Outcome) { OVIX_FUZZ_CHECK(!"a prepared transfer finished"); });
-  if (const auto error = transfer.prepare()) {
+  if (const auto error = transfer.prepare(nullptr, budget)) {
     OVIX_FUZZ_CHECK(error->domain() == Error::kURLDomain && error->code() == net::kBadURL);
     return 0;
   }

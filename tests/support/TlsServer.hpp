@@ -58,8 +58,11 @@ class TlsServer {
                                                     : trusted().now;
   }
 
-  // `threads` bounds the requests served, or held, at once.
-  explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16)
+  // `threads` bounds the requests served, or held, at once. A connection
+  // serves one request, or, with a `keepAlive` time, any number until it has
+  // been idle that long; stopping waits for it.
+  explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16,
+                     std::chrono::seconds keepAlive = std::chrono::seconds(0))
       : secure_(certificate != Certificate::kNone) {
     if (secure_) {
       const auto presented = credentials(certificate);
@@ -76,6 +79,12 @@ class TlsServer {
     };
     // Without it, replies written piecemeal wait for delayed acknowledgements.
     server_->set_tcp_nodelay(true);
+    if (keepAlive.count() > 0) {
+      server_->set_keep_alive_timeout(keepAlive.count());
+      server_->set_keep_alive_max_count(1000);
+    } else {
+      server_->set_keep_alive_max_count(1);
+    }
     auto listener = std::make_shared<int>(-1);
     server_->set_socket_options([listener](int fd) {
       const int on = 1;

@@ -12,7 +12,9 @@
 namespace ovix::devserver {
 namespace {
 
-constexpr std::size_t kThreads = 8;
+// A thread serves one connection while it is open, and an SDK keeps up to 64
+// open for reuse: fewer threads would leave its later requests waiting.
+constexpr std::size_t kThreads = 72;
 constexpr std::size_t kMaxBodyBytes = 1 << 20;
 constexpr const char* kIdPattern = "([A-Za-z0-9._-]+)";
 
@@ -121,6 +123,8 @@ std::optional<std::string> Server::start() {
   // The library asks for its task queue as it starts serving, from then on
   // stop() ends it; start() returns only then.
   auto serving = std::make_shared<std::promise<void>>();
+  // Stopping waits for idle kept connections to time out.
+  server_->set_keep_alive_timeout(1);
   server_->new_task_queue = [serving] {
     serving->set_value();
     return new httplib::ThreadPool(kThreads);

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/net/DevelopmentSettings.hpp"
 #include "Limits.hpp"
-#include "platform/net/URLError.hpp"
 #include "platform/dispatch/AtExit.hpp"
+#include "platform/net/DevelopmentSettings.hpp"
+#include "platform/net/URLError.hpp"
 
 namespace ovix::net {
 namespace {
@@ -15,6 +15,18 @@ namespace {
 // The longest the loop sleeps without news; libcurl's own timers and
 // wake-ups cut it short.
 constexpr int kMaxPollMs = 1000;
+
+CURLM* makeMulti() {
+  CURLM* multi = curl_multi_init();
+  if (multi == nullptr) return nullptr;
+  const auto limit = static_cast<long>(limits::kMaximumConnections);
+  // The hard bound on open connections, idle ones included: beyond it libcurl
+  // closes the oldest idle connection, or holds the transfer back.
+  curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, limit);
+  curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, limit);
+  curl_multi_setopt(multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+  return multi;
+}
 
 }  // namespace
 
@@ -26,11 +38,12 @@ NetworkThread& NetworkThread::shared() {
   return *instance;
 }
 
-NetworkThread::NetworkThread() {
+NetworkThread::NetworkThread() : budget_(limits::kMaximumConnections) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   // The settings, and the files they name, must outlive this thread at exit.
   developmentSettings();
-  multi_.reset(curl_multi_init());
+  caches_ = std::make_unique<SharedCaches>();
+  multi_.reset(makeMulti());
   thread_ = std::thread([this] { run(); });
 }
 
@@ -59,6 +72,7 @@ void NetworkThread::stop() {
   }
   commands.clear();
   multi_.reset();
+  caches_.reset();  // after the connections that used it
   curl_global_cleanup();
 }
 
@@ -92,6 +106,7 @@ void NetworkThread::run() {
     curl_multi_perform(multi_.get(), &running);
     collectFinished();
     expireIdle();
+    closeIdleConnections();
     curl_multi_poll(multi_.get(), nullptr, 0, pollTimeoutMs(), nullptr);
   }
 }
@@ -106,7 +121,7 @@ void NetworkThread::apply(Command command) {
 }
 
 void NetworkThread::admit() {
-  while (!waiting_.empty() && transfers_.size() < limits::kMaximumConnections) {
+  while (!waiting_.empty() && budget_.hasRoom()) {
     std::unique_ptr<Transfer> transfer = std::move(waiting_.front());
     waiting_.pop_front();
     launch(std::move(transfer));
@@ -116,7 +131,7 @@ void NetworkThread::admit() {
 
 void NetworkThread::launch(std::unique_ptr<Transfer> transfer) {
   // Prepared now, so that its time-outs count from here.
-  if (auto error = transfer->prepare()) {
+  if (auto error = transfer->prepare(caches_->handle(), budget_)) {
     transfer->fail(std::move(*error));
     return;
   }
@@ -124,6 +139,8 @@ void NetworkThread::launch(std::unique_ptr<Transfer> transfer) {
     transfer->fail(urlError(kUnknown));
     return;
   }
+  budget_.started();
+  connectionsMayBeKept_ = true;
   const std::uint64_t id = transfer->id();
   transfers_.emplace(id, std::move(transfer));
 }
@@ -173,7 +190,30 @@ std::unique_ptr<Transfer> NetworkThread::remove(std::uint64_t id) {
   std::unique_ptr<Transfer> transfer = std::move(found->second);
   transfers_.erase(found);
   curl_multi_remove_handle(multi_.get(), transfer->easy());
+  budget_.ended(transfer->connection());
   return transfer;
+}
+
+void NetworkThread::closeIdleConnections() {
+  const auto now = Transfer::Clock::now();
+  if (!connectionsMayBeKept_ || !transfers_.empty() || !waiting_.empty()) {
+    idleSince_.reset();
+    return;
+  }
+  if (!idleSince_) idleSince_ = now;
+  if (now - *idleSince_ < std::chrono::seconds(limits::kIdleConnectionSeconds)) return;
+  idleSince_.reset();
+  connectionsMayBeKept_ = false;
+  // libcurl closes a kept connection only when it looks for one to reuse, so
+  // without transfers they would stay open: a new multi handle starts with
+  // none. The shared caches keep the TLS sessions and names.
+  std::unique_ptr<CURLM, MultiDeleter> kept;
+  {
+    std::lock_guard lock(mutex_);
+    CURLM* fresh = makeMulti();
+    if (fresh == nullptr) return;
+    kept = std::exchange(multi_, std::unique_ptr<CURLM, MultiDeleter>(fresh));
+  }
 }
 
 }  // namespace ovix::net

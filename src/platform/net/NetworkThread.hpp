@@ -11,6 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <optional>
+
+#include "platform/net/ConnectionBudget.hpp"
+#include "platform/net/SharedCaches.hpp"
 #include "platform/net/Transfer.hpp"
 
 namespace ovix::net {
@@ -20,9 +24,12 @@ namespace ovix::net {
 // the transfers in flight, and any handed to it later, are dropped without
 // finishing, their handlers destroyed uncalled.
 //
-// At most limits::kMaximumConnections transfers run at once, each on its own
-// connection; the others wait in order of arrival, and a transfer's time-outs
-// start when it runs.
+// The transfers share one TLS session cache and one DNS cache. At most
+// limits::kMaximumConnections connections are open at once, idle ones kept
+// for reuse included; a transfer waits, in order of arrival, while running
+// transfers hold them all, and its time-outs start when it runs. Streams of
+// one HTTP/2 connection hold one. Kept connections are closed after
+// limits::kIdleConnectionSeconds without transfers.
 class NetworkThread {
  public:
   // Starts the thread on the first call. Any thread.
@@ -66,8 +73,10 @@ class NetworkThread {
   void expireIdle();
   int pollTimeoutMs() const;
   std::unique_ptr<Transfer> remove(std::uint64_t id);
+  void closeIdleConnections();
 
-  std::unique_ptr<CURLM, MultiDeleter> multi_;
+  std::unique_ptr<SharedCaches> caches_;        // outlives multi_ and its connections
+  std::unique_ptr<CURLM, MultiDeleter> multi_;  // replaced under mutex_
 
   std::mutex mutex_;
   std::vector<Command> commands_;  // guarded by mutex_
@@ -76,6 +85,9 @@ class NetworkThread {
   // Used on the network thread only.
   std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> transfers_;
   std::deque<std::unique_ptr<Transfer>> waiting_;
+  ConnectionBudget budget_;
+  bool connectionsMayBeKept_ = false;                     // a transfer ran since the last closing
+  std::optional<Transfer::Clock::time_point> idleSince_;  // since nothing ran
   std::atomic<std::size_t> waitingCount_{0};
 
   std::thread thread_;

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/net/Request.hpp"
-#include "platform/net/URLError.hpp"
 #include "ovix/platform/Dispatch.hpp"
 #include "ovix/platform/Error.hpp"
 #include "ovix/platform/HttpResponse.hpp"
 #include "ovix/platform/Network.hpp"
+#include "platform/net/Request.hpp"
+#include "platform/net/URLError.hpp"
 
 // HTTP(S) transfers in the manner of a URL session: a session per piece of
 // work, data tasks with a completion handler, time-outs for the whole transfer
@@ -32,6 +32,12 @@ struct Configuration {
   // Whether the body is kept: without it the handler gets "" whatever came,
   // and nothing of it is held (maximumBodySize still bounds it).
   bool keepsBody = true;
+  // Whether the transfer may ride a connection an earlier one left open, as a
+  // later request on HTTP/1.1 or a stream beside others on HTTP/2, and leave
+  // its own open for later ones. Without, it opens a connection of its own
+  // and closes it after. Either way a TLS session is resumed where one is
+  // kept for the host.
+  bool reusesConnections = true;
 };
 
 // Data (absent on failure, "" for an empty body), the final HTTP response

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "Limits.hpp"
 #include "platform/net/CurlError.hpp"
 #include "platform/net/URLError.hpp"
 
@@ -72,18 +73,19 @@ Transfer::Transfer(Request request, const Configuration& configuration,
 
 Transfer::~Transfer() = default;
 
-Status Transfer::prepare() {
+Status Transfer::prepare(CURLSH* caches, ConnectionBudget& budget) {
   lastActivity_ = Clock::now();
+  budget_ = &budget;
   if (!isToken(request_.method)) return badRequest("method \"" + request_.method + "\"");
   for (const auto& [name, value] : request_.headers) {
     if (!isToken(name) || !isFieldValue(value)) return badRequest("header field \"" + name + "\"");
   }
   easy_.reset(curl_easy_init());
   if (!easy_) return urlError(kUnknown);
-  return configure();
+  return configure(caches);
 }
 
-Status Transfer::configure() {
+Status Transfer::configure(CURLSH* caches) {
   CURL* easy = easy_.get();
   CURLcode result = CURLE_OK;
   auto set = [&](CURLoption option, auto value) {
@@ -113,9 +115,19 @@ Status Transfer::configure() {
   // and so every transfer and the exit, waits for the name server.
   set(CURLOPT_QUICK_EXIT, 1L);
   set(CURLOPT_ERRORBUFFER, errorText_);
-  // Each load gets a connection of its own, closed after it.
-  set(CURLOPT_FRESH_CONNECT, 1L);
-  set(CURLOPT_FORBID_REUSE, 1L);
+  if (caches != nullptr) set(CURLOPT_SHARE, caches);
+  set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+  if (configuration_.reusesConnections) {
+    // Waits for a connection being made to the host to tell whether it
+    // multiplexes, rather than opening another beside it.
+    set(CURLOPT_PIPEWAIT, 1L);
+    set(CURLOPT_MAXAGE_CONN, static_cast<long>(limits::kIdleConnectionSeconds));
+  } else {
+    set(CURLOPT_FRESH_CONNECT, 1L);
+    set(CURLOPT_FORBID_REUSE, 1L);
+  }
+  set(CURLOPT_PREREQFUNCTION, &Transfer::onRequestReady);
+  set(CURLOPT_PREREQDATA, static_cast<void*>(this));
   set(CURLOPT_SSL_VERIFYPEER, 1L);
   set(CURLOPT_SSL_VERIFYHOST, 2L);
   if (!settings_->caFile.empty()) {
@@ -246,6 +258,16 @@ int Transfer::onProgress(void* self, curl_off_t, curl_off_t down, curl_off_t, cu
     transfer.lastActivity_ = Clock::now();
   }
   return 0;
+}
+
+int Transfer::onRequestReady(void* self, char* remoteAddress, char* localAddress, int remotePort,
+                             int localPort) {
+  auto& transfer = *static_cast<Transfer*>(self);
+  std::string connection = std::string(localAddress) + " " + std::to_string(localPort) + " " +
+                           remoteAddress + " " + std::to_string(remotePort);
+  transfer.budget_->moved(transfer.connection_, connection);
+  transfer.connection_ = std::move(connection);
+  return CURL_PREREQFUNC_OK;
 }
 
 std::optional<HttpResponse> Transfer::response() const {

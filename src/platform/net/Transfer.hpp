@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/net/ConnectionBudget.hpp"
 #include "platform/net/DevelopmentSettings.hpp"
 #include "platform/net/Outcome.hpp"
 #include "platform/net/Request.hpp"
@@ -35,9 +36,13 @@ class Transfer {
   std::uint64_t id() const { return id_; }
 
   // Makes the easy handle for the request, or gives the error that prevents
-  // the transfer (a malformed method or header field, no memory).
-  Status prepare();
+  // the transfer (a malformed method or header field, no memory). The
+  // transfer shares `caches` (may be null) and tells `budget` which
+  // connection it holds; both outlive its run.
+  Status prepare(CURLSH* caches, ConnectionBudget& budget);
   CURL* easy() const { return easy_.get(); }
+  // The connection the transfer holds; none before libcurl gave it one.
+  const std::optional<ConnectionBudget::Connection>& connection() const { return connection_; }
 
   // When the wait for the next data runs out; none without a limit, or with
   // one too long to be reached.
@@ -61,8 +66,10 @@ class Transfer {
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   static int onProgress(void* self, curl_off_t downTotal, curl_off_t down, curl_off_t upTotal,
                         curl_off_t up);
+  static int onRequestReady(void* self, char* remoteAddress, char* localAddress, int remotePort,
+                            int localPort);
 
-  Status configure();
+  Status configure(CURLSH* caches);
   bool startsSecure() const { return request_.url.scheme() == "https"; }
   std::optional<HttpResponse> response() const;
   void deliver(Outcome outcome);
@@ -74,6 +81,8 @@ class Transfer {
   Finished finished_;
 
   std::unique_ptr<CURL, EasyDeleter> easy_;
+  ConnectionBudget* budget_ = nullptr;  // not owned; set by prepare()
+  std::optional<ConnectionBudget::Connection> connection_;
   List headerList_;
   List connectTo_;
   char errorText_[CURL_ERROR_SIZE] = {};

@@ -113,7 +113,7 @@ TEST_F(SessionTest, PostGoesOnTheWireAsMadeAndItsResponseComesBack) {
 }
 
 TEST_F(SessionTest, RedirectsAreFollowedTenTimesAtMostAndEmptyBodiesArePresent) {
-  TlsServer server;
+  TlsServer server(TlsServer::Certificate::kTrusted, 16, 1s);
   server.handle("GET", "/from", [](const auto&, auto& response) { response.set_redirect("/to"); });
   server.handle("GET", "/to", [](const auto&, auto& response) { response.status = 204; });
   server.handle("GET", "/loop",
@@ -128,9 +128,15 @@ TEST_F(SessionTest, RedirectsAreFollowedTenTimesAtMostAndEmptyBodiesArePresent) 
 
   EXPECT_EQ(code(fetch(request(server.url("/loop")))), kHTTPTooManyRedirects);
   EXPECT_EQ(code(fetch(request("ftp://127.0.0.1/file"))), kUnsupportedURL);
+  Configuration own;
+  own.reusesConnections = false;
+  EXPECT_EQ(code(fetch(request(server.url("/to")), own)), 0);
+  EXPECT_EQ(code(fetch(request(server.url("/to")))), 0);
   const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 2u + 11u);
-  EXPECT_NE(requests[0].remote_port, requests[2].remote_port) << "each session a connection";
+  ASSERT_EQ(requests.size(), 2u + 11u + 2u);
+  EXPECT_EQ(requests[0].remote_port, requests[2].remote_port) << "a kept connection reused";
+  EXPECT_NE(requests[12].remote_port, requests[13].remote_port) << "a connection of its own";
+  EXPECT_NE(requests[13].remote_port, requests[14].remote_port) << "closed after it";
 }
 
 TEST_F(SessionTest, RequestsThatCannotGoOnTheWireAndBadSettingsAreRefused) {
