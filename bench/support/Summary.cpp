@@ -1,5 +1,6 @@
 #include "support/Summary.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -41,6 +42,22 @@ std::optional<double> figure(const benchmark::BenchmarkReporter::Run& run,
     }
   }
   return std::nullopt;
+}
+
+// The figures of a benchmark's repetitions, sorted.
+std::vector<double> figures(const std::vector<benchmark::BenchmarkReporter::Run>& runs,
+                            const Comparison& comparison) {
+  std::vector<double> values;
+  for (const auto& run : runs) {
+    if (auto value = figure(run, comparison)) values.push_back(*value);
+  }
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+double median(const std::vector<double>& sorted) {
+  const std::size_t middle = sorted.size() / 2;
+  return sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 }
 
 std::string format(double value, const Comparison& comparison) {
@@ -87,43 +104,59 @@ bool compareCounter(std::string title, std::string sdk, std::string reference, d
 
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
-    if (run.error_occurred) continue;
-    const std::string name = run.run_name.function_name;
-    if (run.run_type == Run::RT_Aggregate) {
-      if (run.aggregate_name == "median") results_[name] = run;
-    } else if (!results_.contains(name) || results_[name].run_type != Run::RT_Aggregate) {
-      results_[name] = run;
-    }
+    if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+    repetitions_[run.run_name.function_name].push_back(run);
   }
   ConsoleReporter::ReportRuns(runs);
 }
 
-bool SummaryReporter::printSummary(std::ostream& out) const {
-  out << "\nMachine: " << std::thread::hardware_concurrency() << " CPUs (nproc), " << cpuModel()
-      << "\n\n";
-  out << "| Benchmark | SDK | Reference | Ratio | Target | Met? |\n";
-  out << "|---|---|---|---|---|---|\n";
-  bool allMet = true;
+std::vector<SummaryReporter::Row> SummaryReporter::rows() const {
+  std::vector<Row> rows;
   for (const Comparison& comparison : comparisons()) {
-    const auto sdk = results_.find(comparison.sdk);
-    const auto reference = results_.find(comparison.reference);
-    if (sdk == results_.end() || reference == results_.end()) continue;
-    const auto a = figure(sdk->second, comparison);
-    const auto b = figure(reference->second, comparison);
-    if (!a || !b || *b <= 0) continue;
-    const double ratio = *a / *b;
-    const bool hasTarget = comparison.target > 0;
-    const bool met = !hasTarget || ratio <= comparison.target;
-    allMet = allMet && met;
-    char ratioText[32];
-    char targetText[32] = "—";
-    std::snprintf(ratioText, sizeof ratioText, "%.2f×", ratio);
-    if (hasTarget) std::snprintf(targetText, sizeof targetText, "≤ %.2f×", comparison.target);
-    out << "| " << comparison.title << " | " << format(*a, comparison) << " | "
-        << format(*b, comparison) << " | " << ratioText << " | " << targetText << " | "
-        << (hasTarget ? (met ? "yes" : "no") : "—") << " |\n";
+    const auto sdk = repetitions_.find(comparison.sdk);
+    const auto reference = repetitions_.find(comparison.reference);
+    if (sdk == repetitions_.end() || reference == repetitions_.end()) continue;
+    const auto a = figures(sdk->second, comparison);
+    const auto b = figures(reference->second, comparison);
+    if (a.empty() || b.empty() || median(b) <= 0) continue;
+    const double middle = median(a);
+    const double spread = middle > 0 ? (a.back() - a.front()) / 2 / middle : 0;
+    rows.push_back(Row{&comparison, middle, median(b), spread});
   }
-  return allMet;
+  return rows;
+}
+
+void printTable(std::ostream& out, const std::vector<std::vector<SummaryReporter::Row>>& runs,
+                int repetitions) {
+  if (runs.empty()) return;
+  out << "Machine: " << std::thread::hardware_concurrency() << " CPUs (nproc), " << cpuModel()
+      << ". Medians of " << repetitions << " repetitions; ± is half the range of the SDK's.\n\n";
+  out << "| Benchmark | SDK | Reference | Ratio | Target | Ratios of the " << runs.size()
+      << " runs | Met in all |\n";
+  out << "|---|---|---|---|---|---|---|\n";
+  for (const auto& row : runs.back()) {
+    const Comparison& comparison = *row.comparison;
+    std::string ratios;
+    bool metInAll = true;
+    for (const auto& run : runs) {
+      const auto same = std::find_if(run.begin(), run.end(),
+                                     [&](const auto& r) { return r.comparison == row.comparison; });
+      char text[32] = "—";
+      if (same != run.end()) std::snprintf(text, sizeof text, "%.2f×", same->ratio());
+      metInAll = metInAll && same != run.end() && same->met();
+      ratios += (ratios.empty() ? "" : ", ") + std::string(text);
+    }
+    const bool hasTarget = comparison.target > 0;
+    char ratio[32];
+    char target[32] = "—";
+    char spread[32];
+    std::snprintf(ratio, sizeof ratio, "%.2f×", row.ratio());
+    if (hasTarget) std::snprintf(target, sizeof target, "≤ %.2f×", comparison.target);
+    std::snprintf(spread, sizeof spread, " ±%.0f%%", row.spread * 100);
+    out << "| " << comparison.title << " | " << format(row.sdk, comparison) << spread << " | "
+        << format(row.reference, comparison) << " | " << ratio << " | " << target << " | " << ratios
+        << " | " << (hasTarget ? (metInAll ? "yes" : "no") : "—") << " |\n";
+  }
 }
 
 }  // namespace ovix::bench

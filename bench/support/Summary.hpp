@@ -34,18 +34,30 @@ bool compare(std::string title, std::string sdk, std::string reference, double t
 bool compareCounter(std::string title, std::string sdk, std::string reference, double target,
                     std::string counter, std::string unit);
 
-// The console reporter, keeping each benchmark's result (the median when
-// repeated) for the table.
+// The console reporter, keeping each benchmark's repetitions for the table.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override;
 
-  // Prints the machine and the table as Markdown. Returns whether every
-  // comparison that ran met its target.
-  bool printSummary(std::ostream& out) const;
+  // One row per comparison that ran: the medians of the repetitions, their
+  // ratio, and how far the SDK's repetitions spread around their median.
+  struct Row {
+    const Comparison* comparison;
+    double sdk;
+    double reference;
+    double spread;  // half the range of the SDK's repetitions, over their median
+    double ratio() const { return sdk / reference; }
+    bool met() const { return comparison->target <= 0 || ratio() <= comparison->target; }
+  };
+  std::vector<Row> rows() const;
 
  private:
-  std::map<std::string, Run> results_;
+  std::map<std::string, std::vector<Run>> repetitions_;  // by benchmark name
 };
+
+// The table of the last run as Markdown, with the ratio of each comparison in
+// every run, and whether its target held in all of them.
+void printTable(std::ostream& out, const std::vector<std::vector<SummaryReporter::Row>>& runs,
+                int repetitions);
 
 }  // namespace ovix::bench
