@@ -4,50 +4,13 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
-#include <string_view>
-#include <vector>
-
-#include "Http2Server.hpp"
 
 namespace ovix::devserver {
 namespace {
 
-// What the session may write before TLS takes it.
+// What the session may queue before TLS takes it.
 constexpr std::size_t kOutputChunk = 64 * 1024;
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The path of `target`, the part before any '?', with each %XX replaced by
-// its byte.
-std::string decodedPath(std::string_view target) {
-  const std::string_view path = target.substr(0, target.find('?'));
-  std::string decoded;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '%' && i + 2 < path.size() && hexDigit(path[i + 1]) >= 0 &&
-        hexDigit(path[i + 2]) >= 0) {
-      decoded += static_cast<char>(hexDigit(path[i + 1]) * 16 + hexDigit(path[i + 2]));
-      i += 2;
-    } else {
-      decoded += path[i];
-    }
-  }
-  return decoded;
-}
-
-std::uint8_t* nvBytes(std::string& text) {
-  return reinterpret_cast<std::uint8_t*>(text.data());
-}
-
-Http2Connection& connectionOf(void* self) {
-  return *static_cast<Http2Connection*>(self);
-}
 
 }  // namespace
 
@@ -63,10 +26,11 @@ Http2Connection::Http2Connection(int socket, SSL_CTX* context, const ExchangeHan
 }
 
 Http2Connection::~Http2Connection() {
-  if (session_ && nghttp2_session_terminate_session(session_.get(), NGHTTP2_NO_ERROR) == 0) {
+  if (session_) {
+    session_->terminate();
     send();  // as far as the socket takes it at once
+    session_.reset();
   }
-  session_.reset();  // before the streams its callbacks reach
   if (ssl_ && SSL_is_init_finished(ssl_.get())) SSL_shutdown(ssl_.get());
   ssl_.reset();
   ERR_clear_error();
@@ -77,25 +41,13 @@ short Http2Connection::events() const {
   return POLLIN | (wantsWrite_ || outputTaken_ < output_.size() ? POLLOUT : 0);
 }
 
-std::optional<Http2Connection::Clock::time_point> Http2Connection::nextDue() const {
-  if (due_.empty()) return std::nullopt;
-  return due_.begin()->first;
-}
-
 bool Http2Connection::service(short revents, Clock::time_point now) {
   if (!ssl_ || (revents & (POLLERR | POLLNVAL)) != 0) return false;
   wantsWrite_ = false;
   if (!session_ && !handshake()) return false;
   if (!session_) return true;
-  while (!due_.empty() && due_.begin()->first <= now) {
-    const std::int32_t id = due_.begin()->second;
-    due_.erase(due_.begin());
-    streams_.at(id).due.reset();  // a closed stream takes its entry with it
-    respond(id);
-  }
-  if (!receive() || !send()) return false;
-  return nghttp2_session_want_read(session_.get()) != 0 ||
-         nghttp2_session_want_write(session_.get()) != 0 || outputTaken_ < output_.size();
+  session_->answerDue(now);
+  return receive() && send() && (session_->open() || outputTaken_ < output_.size());
 }
 
 bool Http2Connection::handshake() {
@@ -106,23 +58,8 @@ bool Http2Connection::handshake() {
   unsigned length = 0;
   SSL_get0_alpn_selected(ssl_.get(), &protocol, &length);
   if (length != 2 || std::memcmp(protocol, "h2", 2) != 0) return false;
-
-  nghttp2_session_callbacks* callbacks = nullptr;
-  if (nghttp2_session_callbacks_new(&callbacks) != 0) return false;
-  nghttp2_session_callbacks_set_on_begin_headers_callback(callbacks, onBeginHeaders);
-  nghttp2_session_callbacks_set_on_header_callback(callbacks, onHeader);
-  nghttp2_session_callbacks_set_on_data_chunk_recv_callback(callbacks, onData);
-  nghttp2_session_callbacks_set_on_frame_recv_callback(callbacks, onFrame);
-  nghttp2_session_callbacks_set_on_stream_close_callback(callbacks, onClose);
-  nghttp2_session* session = nullptr;
-  const int made = nghttp2_session_server_new(&session, callbacks, this);
-  nghttp2_session_callbacks_del(callbacks);
-  if (made != 0) return false;
-  session_.reset(session);
-  const nghttp2_settings_entry settings[] = {
-      {NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS, Http2Server::kMaxStreams},
-      {NGHTTP2_SETTINGS_MAX_HEADER_LIST_SIZE, Http2Server::kMaxHeadBytes}};
-  return nghttp2_submit_settings(session, NGHTTP2_FLAG_NONE, settings, std::size(settings)) == 0;
+  session_ = std::make_unique<Http2Session>(handler_, answered_);
+  return session_->open();
 }
 
 bool Http2Connection::receive() {
@@ -130,9 +67,7 @@ bool Http2Connection::receive() {
   for (;;) {
     const int read = SSL_read(ssl_.get(), buffer, sizeof buffer);
     if (read <= 0) return mayRetry(read);
-    if (nghttp2_session_mem_recv(session_.get(), buffer, static_cast<std::size_t>(read)) < 0) {
-      return false;
-    }
+    if (!session_->receive(buffer, static_cast<std::size_t>(read))) return false;
   }
 }
 
@@ -141,13 +76,7 @@ bool Http2Connection::send() {
     if (outputTaken_ == output_.size()) {
       output_.clear();
       outputTaken_ = 0;
-      const std::uint8_t* data = nullptr;
-      while (output_.size() < kOutputChunk) {
-        const ssize_t length = nghttp2_session_mem_send(session_.get(), &data);
-        if (length < 0) return false;
-        if (length == 0) break;
-        output_.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
-      }
+      if (!session_->send(output_, kOutputChunk)) return false;
       if (output_.empty()) return true;
     }
     const int written = SSL_write(ssl_.get(), output_.data() + outputTaken_,
@@ -162,140 +91,6 @@ bool Http2Connection::mayRetry(int result) {
   ERR_clear_error();
   if (error == SSL_ERROR_WANT_WRITE) wantsWrite_ = true;
   return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE;
-}
-
-void Http2Connection::complete(std::int32_t id) {
-  const auto found = streams_.find(id);
-  if (found == streams_.end() || found->second.refused) return;
-  Stream& stream = found->second;
-  stream.exchange.path = decodedPath(stream.exchange.target);
-  try {
-    stream.answer = handler_(stream.exchange);
-  } catch (...) {
-    stream.answer = Answer{.status = 500};
-  }
-  std::string().swap(stream.exchange.body);
-  if (stream.answer.delay.count() > 0) {
-    stream.due = Clock::now() + stream.answer.delay;
-    due_.emplace(*stream.due, id);
-    return;
-  }
-  respond(id);
-}
-
-void Http2Connection::respond(std::int32_t id) {
-  Stream& stream = streams_.at(id);
-  const Answer& answer = stream.answer;
-  const bool noContent = answer.status == 204 || answer.status == 304;
-  HeaderFields fields{{":status", std::to_string(answer.status)}};
-  if (!answer.contentType.empty()) fields.emplace_back("content-type", answer.contentType);
-  if (!noContent) fields.emplace_back("content-length", std::to_string(answer.body.size()));
-  fields.insert(fields.end(), answer.fields.begin(), answer.fields.end());
-  std::vector<nghttp2_nv> headers;
-  for (auto& [name, value] : fields) {
-    headers.push_back(
-        {nvBytes(name), nvBytes(value), name.size(), value.size(), NGHTTP2_NV_FLAG_NONE});
-  }
-  nghttp2_data_provider body{};
-  body.read_callback = readBody;
-  const bool hasBody = !noContent && !answer.body.empty() && stream.exchange.method != "HEAD";
-  if (nghttp2_submit_response(session_.get(), id, headers.data(), headers.size(),
-                              hasBody ? &body : nullptr) == 0) {
-    ++answered_;
-    answeredOne_ = true;
-  } else {
-    nghttp2_submit_rst_stream(session_.get(), NGHTTP2_FLAG_NONE, id, NGHTTP2_INTERNAL_ERROR);
-  }
-}
-
-void Http2Connection::refuse(std::int32_t id, Stream& stream) {
-  stream.refused = true;
-  stream.exchange = Exchange();
-  nghttp2_submit_rst_stream(session_.get(), NGHTTP2_FLAG_NONE, id, NGHTTP2_CANCEL);
-}
-
-int Http2Connection::onBeginHeaders(nghttp2_session*, const nghttp2_frame* frame, void* self) {
-  if (frame->hd.type == NGHTTP2_HEADERS && frame->headers.cat == NGHTTP2_HCAT_REQUEST) {
-    connectionOf(self).streams_.try_emplace(frame->hd.stream_id);
-  }
-  return 0;
-}
-
-int Http2Connection::onHeader(nghttp2_session*, const nghttp2_frame* frame,
-                              const std::uint8_t* name, std::size_t nameLength,
-                              const std::uint8_t* value, std::size_t valueLength, std::uint8_t,
-                              void* self) {
-  // Trailers are read and dropped.
-  if (frame->hd.type != NGHTTP2_HEADERS || frame->headers.cat != NGHTTP2_HCAT_REQUEST) return 0;
-  const auto found = connectionOf(self).streams_.find(frame->hd.stream_id);
-  if (found == connectionOf(self).streams_.end() || found->second.refused) return 0;
-  Stream& stream = found->second;
-  stream.headBytes += nameLength + valueLength + 32;  // as SETTINGS_MAX_HEADER_LIST_SIZE counts
-  if (stream.headBytes > Http2Server::kMaxHeadBytes) {
-    connectionOf(self).refuse(frame->hd.stream_id, stream);
-    return 0;
-  }
-  const std::string_view key(reinterpret_cast<const char*>(name), nameLength);
-  std::string text(reinterpret_cast<const char*>(value), valueLength);
-  Exchange& exchange = stream.exchange;
-  if (key == ":method") {
-    exchange.method = std::move(text);
-  } else if (key == ":path") {
-    exchange.target = std::move(text);
-  } else if (key == ":authority" || (key == "host" && exchange.authority.empty())) {
-    exchange.authority = std::move(text);
-  } else if (!key.starts_with(':')) {
-    exchange.fields.emplace_back(key, std::move(text));
-  }
-  return 0;
-}
-
-int Http2Connection::onData(nghttp2_session*, std::uint8_t, std::int32_t id,
-                            const std::uint8_t* data, std::size_t length, void* self) {
-  const auto found = connectionOf(self).streams_.find(id);
-  if (found == connectionOf(self).streams_.end() || found->second.refused) return 0;
-  std::string& body = found->second.exchange.body;
-  if (body.size() + length > Http2Server::kMaxBodyBytes) {
-    connectionOf(self).refuse(id, found->second);
-    return 0;
-  }
-  body.append(reinterpret_cast<const char*>(data), length);
-  return 0;
-}
-
-int Http2Connection::onFrame(nghttp2_session*, const nghttp2_frame* frame, void* self) {
-  const bool ofRequest = frame->hd.type == NGHTTP2_HEADERS || frame->hd.type == NGHTTP2_DATA;
-  if (ofRequest && (frame->hd.flags & NGHTTP2_FLAG_END_STREAM) != 0) {
-    connectionOf(self).complete(frame->hd.stream_id);
-  }
-  return 0;
-}
-
-int Http2Connection::onClose(nghttp2_session*, std::int32_t id, std::uint32_t, void* self) {
-  auto& connection = connectionOf(self);
-  const auto found = connection.streams_.find(id);
-  if (found == connection.streams_.end()) return 0;
-  if (const auto due = found->second.due) {
-    const auto [first, last] = connection.due_.equal_range(*due);
-    const auto entry = std::find_if(first, last, [id](const auto& e) { return e.second == id; });
-    if (entry != last) connection.due_.erase(entry);
-  }
-  connection.streams_.erase(found);
-  return 0;
-}
-
-ssize_t Http2Connection::readBody(nghttp2_session*, std::int32_t id, std::uint8_t* buffer,
-                                  std::size_t length, std::uint32_t* flags, nghttp2_data_source*,
-                                  void* self) {
-  const auto found = connectionOf(self).streams_.find(id);
-  if (found == connectionOf(self).streams_.end()) return NGHTTP2_ERR_TEMPORAL_CALLBACK_FAILURE;
-  Stream& stream = found->second;
-  const std::string& body = stream.answer.body;
-  const std::size_t count = std::min(length, body.size() - stream.bodySent);
-  std::memcpy(buffer, body.data() + stream.bodySent, count);
-  stream.bodySent += count;
-  if (stream.bodySent == body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
-  return static_cast<ssize_t>(count);
 }
 
 }  // namespace ovix::devserver
