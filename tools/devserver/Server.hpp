@@ -40,9 +40,10 @@ struct ServerOptions {
 };
 
 // Serves the endpoints of Routes over HTTPS, on threads of its own: with
-// cpp-httplib over HTTP/1.1, or with Http2Server over HTTP/2. Any Host header is accepted, so the
-// ad server's own URLs work through a connect override. start(), stop() and the destructor belong
-// on the thread that owns the server; the other calls are safe from any thread.
+// cpp-httplib over HTTP/1.1, or with Http2Server over HTTP/2. Any Host
+// header is accepted, so the ad server's own URLs work through a connect
+// override. start(), stop() and the destructor belong on the thread that
+// owns the server; the other calls are safe from any thread.
 class Server {
  public:
   static constexpr std::uint16_t kDefaultPort = 8443;
