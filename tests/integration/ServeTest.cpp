@@ -175,8 +175,9 @@ TEST_F(ServeTest, Http2AnswersEveryRequestOverOneConnectionADelayedOneLast) {
   for (const auto& round :
        {std::vector<std::string>{"/ad/v2.ios", "/imp/top-1", "/imp/top-1", "/vimp/top-1"},
         std::vector<std::string>{"/stats"}}) {
-    for (const auto& path : round)
+    for (const auto& path : round) {
       curl_multi_add_handle(multi, request(path, CURL_HTTP_VERSION_2TLS));
+    }
     for (int running = 1; running > 0;) {
       curl_multi_perform(multi, &running);
       int queued = 0;
