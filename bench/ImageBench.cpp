@@ -7,13 +7,11 @@
 
 #include <jpeglib.h>
 
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
-#include "encoders/ImageEncoders.hpp"
 #include "ovix/platform/ImageDecoding.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
+#include "support/Photo.hpp"
 #include "support/Summary.hpp"
 
 namespace ovix::bench {
@@ -23,24 +21,8 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 constexpr Size kTarget{120, 80};
 
-// A photo-like picture: smooth gradients with fine detail, so the file is
-// as busy to decode as a real creative.
 const encoders::Bytes& jpeg() {
-  static const encoders::Bytes bytes = [] {
-    encoders::RgbaImage image(kWidth, kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        const double wave = std::sin(x * 0.05) * std::cos(y * 0.07);
-        const auto channel = [](double v) {
-          return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
-        };
-        const std::uint8_t noise = static_cast<std::uint8_t>((x * 7919 + y * 104729) % 23);
-        image.at(x, y) = {channel(128 + 100 * wave + noise), channel(x * 255.0 / kWidth),
-                          channel(y * 255.0 / kHeight + noise), 255};
-      }
-    }
-    return encoders::encodeJpeg(image);
-  }();
+  static const encoders::Bytes bytes = photoJpeg(kWidth, kHeight);
   return bytes;
 }
 

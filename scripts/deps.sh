@@ -12,8 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # network, JSON, identity
   libcurl4-openssl-dev libssl-dev libsimdjson-dev nlohmann-json3-dev uuid-dev
-  # loopback HTTPS server for tests and tools
-  libcpp-httplib-dev zlib1g-dev libbrotli-dev
+  # loopback HTTPS servers for tests, tools and benchmarks: HTTP/1.1 and HTTP/2
+  libcpp-httplib-dev zlib1g-dev libbrotli-dev libnghttp2-dev
   # images, drawing and text
   libcairo2-dev libpng-dev libjpeg62-turbo-dev libgif-dev libwebp-dev libutf8proc-dev
   # the renderer's sans-serif face, and fontconfig for the tests to free its caches

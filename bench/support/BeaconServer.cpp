@@ -14,11 +14,21 @@ BeaconServer::BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::
   const auto serve = [this](const httplib::Request&, httplib::Response& response) {
     answer(response);
   };
-  if (scheme_ == Scheme::kHttps) {
-    tls_ = std::make_unique<test::TlsServer>(test::TlsServer::Certificate::kTrusted, concurrency,
-                                             std::chrono::seconds(5));
-    tls_->handle("GET", "/imp/.*", serve);
-    port_ = tls_->port();
+  if (scheme_ != Scheme::kHttp) {
+    if (scheme_ == Scheme::kHttps) {
+      tls_ = std::make_unique<test::TlsServer>(test::TlsServer::Certificate::kTrusted, concurrency,
+                                               std::chrono::seconds(5));
+      tls_->handle("GET", "/imp/.*", serve);
+      port_ = tls_->port();
+    } else {
+      http2_ = std::make_unique<devserver::Http2Server>(
+          test::TlsServer::credentials(test::TlsServer::Certificate::kTrusted),
+          [this](const devserver::Exchange&) {
+            return devserver::Answer{.contentType = "image/gif", .delay = delay_};
+          });
+      if (auto failure = http2_->start("127.0.0.1", 0)) throw std::runtime_error(*failure);
+      port_ = http2_->port();
+    }
     net::setExtraTrustedCertificates(test::TlsServer::trustedCertificatesPath());
     net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", port_);
     return;
@@ -58,7 +68,7 @@ BeaconServer::~BeaconServer() {
 
 std::string BeaconServer::url(std::size_t index) const {
   const std::string path = "/imp/" + std::to_string(index) + "?ad=000123&sig=d41d8cd9";
-  if (scheme_ == Scheme::kHttps) return "https://ad.ovix.example" + path;
+  if (scheme_ != Scheme::kHttp) return "https://ad.ovix.example" + path;
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 

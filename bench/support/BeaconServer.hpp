@@ -9,17 +9,21 @@
 #include <string>
 #include <thread>
 
+#include "devserver/Http2Server.hpp"
 #include "support/TlsServer.hpp"
 
 namespace ovix::bench {
 
-// A beacon endpoint on loopback that answers GET /imp/... after a delay, with
-// a thread per request it may hold at once. Over HTTPS (the tests' TlsServer,
-// reached as https://ad.ovix.example through a connect override) or plain
-// HTTP (reached as http://127.0.0.1:port).
+// A beacon endpoint on loopback that answers GET /imp/... after a delay.
+// Over HTTPS to an HTTP/1.1 server (the tests' TlsServer, a thread per
+// request it may hold at once), over HTTPS to an HTTP/2 server (Http2Server,
+// which holds any number of delayed answers on its one thread), both reached
+// as https://ad.ovix.example through a connect override, or over plain HTTP
+// to an HTTP/1.1 server (reached as http://127.0.0.1:port). Construct and
+// destroy on the benchmark's thread; answered() from any thread.
 class BeaconServer {
  public:
-  enum class Scheme { kHttps, kHttp };
+  enum class Scheme { kHttps, kHttps2, kHttp };
 
   BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::milliseconds delay);
   ~BeaconServer();
@@ -29,7 +33,7 @@ class BeaconServer {
   // The URL of beacon `index`.
   std::string url(std::size_t index) const;
   std::uint16_t port() const { return port_; }
-  std::size_t answered() const { return answered_.load(); }
+  std::size_t answered() const { return http2_ ? http2_->answered() : answered_.load(); }
 
  private:
   void answer(httplib::Response& response);
@@ -38,6 +42,7 @@ class BeaconServer {
   const std::chrono::milliseconds delay_;
   std::atomic<std::size_t> answered_{0};
   std::unique_ptr<test::TlsServer> tls_;
+  std::unique_ptr<devserver::Http2Server> http2_;
   std::unique_ptr<httplib::Server> plain_;
   std::thread plainThread_;
   std::uint16_t port_ = 0;

@@ -5,37 +5,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 
-#include "Inventory.hpp"
-#include "SampleImages.hpp"
-#include "Stats.hpp"
+#include "Http2Server.hpp"
+#include "Routes.hpp"
 
 namespace httplib {
 class SSLServer;
-struct Request;
-struct Response;
 }  // namespace httplib
 
 // A development ad server: answers the SDK's ad requests over HTTPS from an
 // inventory, serves banner images, counts impression beacons and clicks.
 namespace ovix::devserver {
-
-// Ways to make answers go wrong or slow, for trying a host's error handling.
-struct Faults {
-  std::chrono::milliseconds delay{0};       // waited before each ad answer
-  std::optional<int> status;                // each ad answer's status, 200 to 599; body unchanged
-  bool garbage = false;                     // ad answers carry a body that is not JSON
-  std::chrono::milliseconds imageDelay{0};  // waited before each slow image's answer
-  // The slow images by file name, such as "ocean.png"; nothing: every image.
-  std::optional<std::set<std::string>> slowImages;
-};
 
 struct ServerOptions {
   // Loopback unless told otherwise.
@@ -46,23 +31,19 @@ struct ServerOptions {
   std::filesystem::path cacheDirectory;
   Inventory inventory;
   Faults faults;
+  // HTTP/2 only (ALPN h2, see Http2Server) instead of HTTP/1.1.
+  bool http2 = false;
   // Hears one line per request, such as "POST /ad/v2.ios 200 3 ads", with
   // control characters escaped (see text::escapeControls): on the server's
   // threads, one call at a time. May be empty.
   std::function<void(const std::string&)> log;
 };
 
-// Serves, on threads of its own:
-//   POST /ad/v2.ios      the ad answer (see selectAds); 400 and {"error": "..."}
-//                        for a body of another shape
-//   GET /images/NAME     the sample banners (see makeSampleImages)
-//   GET /imp/ID          counts an impression of ad ID; 204, or 404 for no such ad
-//   GET /vimp/ID         the same for a viewable impression
-//   GET /click/ID        counts a click and shows a landing page
-//   GET /stats           the counts as JSON (see Stats::toJson)
-// Any Host header is accepted, so the ad server's own URLs work through a
-// connect override. start(), stop() and the destructor belong on the thread
-// that owns the server; the other calls are safe from any thread.
+// Serves the endpoints of Routes over HTTPS, on threads of its own: with
+// cpp-httplib over HTTP/1.1, or with Http2Server over HTTP/2. Any Host
+// header is accepted, so the ad server's own URLs work through a connect
+// override. start(), stop() and the destructor belong on the thread that
+// owns the server; the other calls are safe from any thread.
 class Server {
  public:
   static constexpr std::uint16_t kDefaultPort = 8443;
@@ -85,22 +66,22 @@ class Server {
   // The certificate's PEM file, once started: clients trust it.
   const std::filesystem::path& certificatePath() const { return certificatePath_; }
   Stats stats() const;
+  // The connections accepted so far over HTTP/2; 0 over HTTP/1.1.
+  std::size_t connections() const;
 
  private:
-  void route();
-  void answerAds(const httplib::Request& request, httplib::Response& response);
-  void answerBeacon(const httplib::Request& request, httplib::Response& response,
-                    Counters::Event event);
-  void answerClick(const httplib::Request& request, httplib::Response& response);
-  void answerImage(const httplib::Request& request, httplib::Response& response);
-  void log(const httplib::Request& request, const httplib::Response& response);
+  // Hands cpp-httplib's requests to routes_.
+  void serveHttp1();
+  // Writes the request's line to the log.
+  void log(const std::string& method, const std::string& path, int status, const std::string& note);
   // Waits `delay` unless stop() comes first.
   void wait(std::chrono::milliseconds delay);
 
   const ServerOptions options_;
   Counters counters_;
-  std::map<std::string, EncodedImage> images_;  // set by start()
+  std::unique_ptr<Routes> routes_;  // set by start()
   std::unique_ptr<httplib::SSLServer> server_;
+  std::unique_ptr<Http2Server> http2_;
   std::thread thread_;
   std::uint16_t port_ = 0;
   std::filesystem::path certificatePath_;

@@ -18,6 +18,7 @@ constexpr const char* kServeHelp =
     "usage: ovix serve [options]\n"
     "  --port PORT          listen on PORT (default 8443; 0 picks a free one)\n"
     "  --host ADDRESS       listen on ADDRESS (default 127.0.0.1)\n"
+    "  --http2              serve HTTP/2 only (ALPN h2) instead of HTTP/1.1\n"
     "  --ads FILE           serve the ads of FILE instead of the samples\n"
     "  --cache DIR          keep the certificate in DIR (default $XDG_CACHE_HOME/ovix\n"
     "                       or ~/.cache/ovix)\n"
@@ -83,6 +84,8 @@ std::optional<int> parse(int argc, char** argv, ServeOptions& options) {
       const auto status = integer(200, 599);
       if (status) server.faults.status = static_cast<int>(*status);
       ok = status.has_value();
+    } else if (*name == "http2") {
+      server.http2 = true;
     } else if (*name == "garbage") {
       server.faults.garbage = true;
     } else if (*name == "print-cert-path") {
@@ -133,10 +136,11 @@ int runServe(int argc, char** argv) {
   if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return failure("cannot block signals");
 
   const std::string host = server.host;
+  const char* over = server.http2 ? " over HTTP/2" : "";
   devserver::Server running(std::move(server));
   if (auto error = running.start()) return failure(*error);
   writeLine("ovix serve listening on https://" + host + ":" + std::to_string(running.port()) +
-            " (certificate " + running.certificatePath().string() + ")");
+            over + " (certificate " + running.certificatePath().string() + ")");
   int received = 0;
   sigwait(&signals, &received);
   running.stop();
