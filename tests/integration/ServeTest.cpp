@@ -1,20 +1,16 @@
 // The development server as host developers use it: `ovix serve` beside
-// `ovix load`, reached by hand (httplib's client or libcurl in place of
-// curl), over HTTP/1.1 and HTTP/2, and in the demo host.
-#include <curl/curl.h>
+// `ovix load`, reached by hand (httplib's client in place of curl), and in
+// the demo host, over HTTP/1.1 and HTTP/2.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <openssl/x509v3.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
 #include "devserver/Certificate.hpp"
-#include "devserver/Server.hpp"
 #include "support/BackgroundProcess.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/TemporaryDirectory.hpp"
@@ -129,95 +125,6 @@ TEST_F(ServeTest, FaultSwitchesFailTheLoadABusyPortIsRefusedAndTheLogEscapesCont
             "ovix serve stopped by SIGTERM\n");
 }
 
-// Over HTTP/2 the SDK's requests share one connection, and the ad answer's
-// delay holds back no beacon: they are answered first. The counts and the
-// log lines are those of HTTP/1.1. A client that offers only HTTP/1.1 is
-// refused at the handshake.
-TEST_F(ServeTest, Http2AnswersEveryRequestOverOneConnectionADelayedOneLast) {
-  std::vector<std::string> log;  // written on the server's thread until stop()
-  devserver::ServerOptions options;
-  options.port = 0;
-  options.cacheDirectory = cache_.path();
-  options.inventory = devserver::Inventory::parse(R"({"top-feed": [{"id": "top-1"}]})").value();
-  options.faults.delay = std::chrono::milliseconds(500);
-  options.http2 = true;
-  options.log = [&log](const std::string& line) { log.push_back(line); };
-  devserver::Server server(std::move(options));
-  ASSERT_EQ(server.start(), std::nullopt);
-
-  const std::string connectTo = "ad.ovix.example:443:127.0.0.1:" + std::to_string(server.port());
-  curl_slist* connect = curl_slist_append(nullptr, connectTo.c_str());
-  std::vector<CURL*> easies;
-  std::map<std::string, std::string> bodies;  // by path
-  const auto request = [&](const std::string& path, long version) {
-    CURL* easy = easies.emplace_back(curl_easy_init());
-    curl_easy_setopt(easy, CURLOPT_URL, ("https://ad.ovix.example" + path).c_str());
-    curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connect);
-    curl_easy_setopt(easy, CURLOPT_CAINFO, server.certificatePath().c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, version);
-    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);  // wait to share the first connection
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, bodies.try_emplace(path).first->first.c_str());
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bodies[path]);
-    curl_easy_setopt(
-        easy, CURLOPT_WRITEFUNCTION, +[](char* data, size_t, size_t n, void* body) {
-          static_cast<std::string*>(body)->append(data, n);
-          return n;
-        });
-    if (path == "/ad/v2.ios") {
-      curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, R"({"infeeds": {"top-feed": {"count": 1}}})");
-    }
-    return easy;
-  };
-  // Each request as "STATUS PATH", in the order they finish.
-  std::vector<std::string> finished;
-  long connections = 0;
-  CURLM* multi = curl_multi_init();
-  for (const auto& round :
-       {std::vector<std::string>{"/ad/v2.ios", "/imp/top-1", "/imp/top-1", "/vimp/top-1"},
-        std::vector<std::string>{"/stats"}}) {
-    for (const auto& path : round) {
-      curl_multi_add_handle(multi, request(path, CURL_HTTP_VERSION_2TLS));
-    }
-    for (int running = 1; running > 0;) {
-      curl_multi_perform(multi, &running);
-      int queued = 0;
-      while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-        long status = 0, version = 0, connects = 0;
-        const char* path = nullptr;
-        curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-        curl_easy_getinfo(message->easy_handle, CURLINFO_HTTP_VERSION, &version);
-        curl_easy_getinfo(message->easy_handle, CURLINFO_NUM_CONNECTS, &connects);
-        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &path);
-        EXPECT_EQ(version, CURL_HTTP_VERSION_2_0) << path;
-        finished.push_back(std::to_string(status) + " " + path);
-        connections += connects;
-        curl_multi_remove_handle(multi, message->easy_handle);
-      }
-      if (running > 0) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
-    }
-  }
-  ASSERT_EQ(finished.size(), 5u);
-  std::sort(finished.begin(), finished.begin() + 3);  // the beacons, in any order
-  EXPECT_EQ(finished,
-            (std::vector<std::string>{"204 /imp/top-1", "204 /imp/top-1", "204 /vimp/top-1",
-                                      "200 /ad/v2.ios", "200 /stats"}));
-  EXPECT_EQ(connections, 1);
-  EXPECT_EQ(server.connections(), 1u);
-  EXPECT_EQ(nlohmann::json::parse(bodies["/stats"], nullptr, false)["totals"],
-            nlohmann::json::parse(
-                R"({"served": 1, "impressions": 2, "viewable_impressions": 1, "clicks": 0})"));
-  EXPECT_EQ(curl_easy_perform(request("/", CURL_HTTP_VERSION_1_1)), CURLE_SSL_CONNECT_ERROR);
-
-  server.stop();
-  std::sort(log.begin(), log.end());
-  EXPECT_EQ(log, (std::vector<std::string>{"GET /imp/top-1 204", "GET /imp/top-1 204",
-                                           "GET /stats 200", "GET /vimp/top-1 204",
-                                           "POST /ad/v2.ios 200 1 ad, delayed 500 ms"}));
-  for (CURL* easy : easies) curl_easy_cleanup(easy);
-  curl_multi_cleanup(multi);
-  curl_slist_free_all(connect);
-}
-
 // The demo host, `ovix feed`, which runs the server in process, run end to
 // end as a person runs it. It exits 0 only when every ad it displayed was
 // counted once by the server, a tap opened the ad's click URL and the picture
@@ -228,9 +135,14 @@ TEST_F(ServeTest, Http2AnswersEveryRequestOverOneConnectionADelayedOneLast) {
 TEST(FeedDemoTest, FeedCountsEveryDisplayedAdOnceAndScrollingShowsEachRowItsOwnAd) {
   for (const std::vector<std::string>& argv :
        {std::vector<std::string>{OVIX_TOOL_PATH, "feed", "--rows", "12", "--png", "/dev/null"},
-        {OVIX_TOOL_PATH, "feed", "--scroll", "--rows", "120", "--png", "/dev/null"}}) {
+        {OVIX_TOOL_PATH, "feed", "--scroll", "--rows", "120", "--png", "/dev/null"},
+        // The load's connection, and one that every image and beacon shares.
+        {OVIX_TOOL_PATH, "feed", "--http2", "--rows", "12", "--png", "/dev/null"}}) {
     const auto [status, output] = test::runProcess(argv);
     EXPECT_EQ(status, 0) << output;
+    if (argv[2] == "--http2") {
+      EXPECT_NE(output.find("HTTP/2 connections 2\n"), std::string::npos) << output;
+    }
   }
 }
 

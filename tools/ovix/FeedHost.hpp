@@ -24,6 +24,7 @@ struct FeedOptions {
   std::optional<long long> rows;  // nothing: the mode's own default
   std::string png = "feed.png";
   bool log = false;
+  bool http2 = false;  // the development server speaks HTTP/2 only
 };
 
 // The development server over the sample ads on a free port, with `adjust`

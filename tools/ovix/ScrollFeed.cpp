@@ -49,7 +49,8 @@ void showScreen() {
 }  // namespace
 
 int runScrollFeed(const FeedOptions& options) {
-  const auto server = startServer([](devserver::ServerOptions& server) {
+  const auto server = startServer([&](devserver::ServerOptions& server) {
+    server.http2 = options.http2;
     server.faults.imageDelay = kImageDelay;
     server.faults.slowImages = everySecondImage(server.inventory);
   });
