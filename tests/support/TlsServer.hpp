@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "devserver/Certificate.hpp"
+#include "platform/net/NetworkThread.hpp"
 
 namespace ovix::test {
 
@@ -58,9 +59,9 @@ class TlsServer {
                                                     : trusted().now;
   }
 
-  // `threads` bounds the requests served, or held, at once. A connection
-  // serves one request, or, with a `keepAlive` time, any number until it has
-  // been idle that long; stopping waits for it.
+  // `threads` bounds the requests served, or held, at once. A connection is
+  // kept while idle for 5 s and 5 requests, the server library's defaults,
+  // or with a `keepAlive` time, that long and any number of requests.
   explicit TlsServer(Certificate certificate = Certificate::kTrusted, std::size_t threads = 16,
                      std::chrono::seconds keepAlive = std::chrono::seconds(0))
       : secure_(certificate != Certificate::kNone) {
@@ -82,8 +83,6 @@ class TlsServer {
     if (keepAlive.count() > 0) {
       server_->set_keep_alive_timeout(keepAlive.count());
       server_->set_keep_alive_max_count(1000);
-    } else {
-      server_->set_keep_alive_max_count(1);
     }
     auto listener = std::make_shared<int>(-1);
     server_->set_socket_options([listener](int fd) {
@@ -103,8 +102,10 @@ class TlsServer {
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     serving->get_future().wait();
   }
-  // Releases held handlers, then stops and joins the server.
+  // Releases held handlers, then stops and joins the server. The SDK closes
+  // its idle connections first: the server would wait for them.
   ~TlsServer() {
+    net::NetworkThread::shared().closeIdleConnections();
     update([this] { stopping_ = true; });
     server_->stop();
     thread_.join();

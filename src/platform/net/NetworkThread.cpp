@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <utility>
 
 #include "Limits.hpp"
@@ -77,11 +78,11 @@ void NetworkThread::stop() {
 }
 
 void NetworkThread::start(std::unique_ptr<Transfer> transfer) {
-  post(Command{std::move(transfer), 0});
+  post(Command{std::move(transfer), 0, nullptr});
 }
 
 void NetworkThread::abandon(std::uint64_t transferId) {
-  post(Command{nullptr, transferId});
+  post(Command{nullptr, transferId, nullptr});
 }
 
 void NetworkThread::post(Command command) {
@@ -106,13 +107,16 @@ void NetworkThread::run() {
     curl_multi_perform(multi_.get(), &running);
     collectFinished();
     expireIdle();
-    closeIdleConnections();
+    expireKeptConnections();
     curl_multi_poll(multi_.get(), nullptr, 0, pollTimeoutMs(), nullptr);
   }
 }
 
 void NetworkThread::apply(Command command) {
-  if (command.transfer) {
+  if (command.closeKept) {
+    dropKeptConnections();
+    command.closeKept->set_value();
+  } else if (command.transfer) {
     waiting_.push_back(std::move(command.transfer));
   } else if (!remove(command.abandonId)) {
     std::erase_if(waiting_, [id = command.abandonId](const auto& t) { return t->id() == id; });
@@ -194,14 +198,20 @@ std::unique_ptr<Transfer> NetworkThread::remove(std::uint64_t id) {
   return transfer;
 }
 
-void NetworkThread::closeIdleConnections() {
+void NetworkThread::expireKeptConnections() {
   const auto now = Transfer::Clock::now();
   if (!connectionsMayBeKept_ || !transfers_.empty() || !waiting_.empty()) {
     idleSince_.reset();
     return;
   }
   if (!idleSince_) idleSince_ = now;
-  if (now - *idleSince_ < std::chrono::seconds(limits::kIdleConnectionSeconds)) return;
+  if (now - *idleSince_ >= std::chrono::seconds(limits::kIdleConnectionSeconds)) {
+    dropKeptConnections();
+  }
+}
+
+void NetworkThread::dropKeptConnections() {
+  if (!transfers_.empty()) return;
   idleSince_.reset();
   connectionsMayBeKept_ = false;
   // libcurl closes a kept connection only when it looks for one to reuse, so
@@ -214,6 +224,14 @@ void NetworkThread::closeIdleConnections() {
     if (fresh == nullptr) return;
     kept = std::exchange(multi_, std::unique_ptr<CURLM, MultiDeleter>(fresh));
   }
+}
+
+void NetworkThread::closeIdleConnections() {
+  auto closed = std::make_shared<std::promise<void>>();
+  auto done = closed->get_future();
+  post(Command{nullptr, 0, closed});
+  // Never set when stopping, where the promise goes unset.
+  done.wait_for(std::chrono::seconds(10));
 }
 
 }  // namespace ovix::net

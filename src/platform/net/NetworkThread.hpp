@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -49,6 +50,10 @@ class NetworkThread {
   // thread but the network thread.
   void stop();
 
+  // Closes the connections kept for reuse, unless transfers run, and returns
+  // once done (after 10 s at most). Any thread but the network thread.
+  void closeIdleConnections();
+
   // Transfers waiting for a connection. Any thread.
   std::size_t waiting() const { return waitingCount_.load(std::memory_order_relaxed); }
 
@@ -56,10 +61,11 @@ class NetworkThread {
   struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
   };
-  // A transfer to start, or the id of one to abandon.
+  // A transfer to start, the id of one to abandon, or kept connections to close.
   struct Command {
     std::unique_ptr<Transfer> transfer;
     std::uint64_t abandonId = 0;
+    std::shared_ptr<std::promise<void>> closeKept;  // set once closed
   };
 
   NetworkThread();
@@ -73,7 +79,9 @@ class NetworkThread {
   void expireIdle();
   int pollTimeoutMs() const;
   std::unique_ptr<Transfer> remove(std::uint64_t id);
-  void closeIdleConnections();
+  // Closes kept connections once nothing has run for a while.
+  void expireKeptConnections();
+  void dropKeptConnections();
 
   std::unique_ptr<SharedCaches> caches_;        // outlives multi_ and its connections
   std::unique_ptr<CURLM, MultiDeleter> multi_;  // replaced under mutex_
