@@ -20,7 +20,7 @@ constexpr long kMaxWorkingMemory = 512L * 1024 * 1024;
 // Scans a progressive image may have; many tiny scans only burn time.
 constexpr int kMaxScans = 500;
 
-constexpr J_COLOR_SPACE kCairoOrder =
+constexpr J_COLOR_SPACE kJpegCairoOrder =
     std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // One libjpeg read. libjpeg reports errors by calling error_exit, which here
@@ -56,7 +56,7 @@ class JpegReader {
     if (!pixels::withinLimits(info_.image_width, info_.image_height)) return false;
 
     cmyk_ = info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK;
-    info_.out_color_space = cmyk_ ? JCS_CMYK : kCairoOrder;
+    info_.out_color_space = cmyk_ ? JCS_CMYK : kJpegCairoOrder;
     info_.scale_num = 1;
     info_.scale_denom = 1;
     for (unsigned denom = 8; denom > 1 && hint.width > 0 && hint.height > 0; denom /= 2) {

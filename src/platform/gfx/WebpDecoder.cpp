@@ -12,7 +12,7 @@ namespace ovix::gfx::codecs {
 namespace {
 
 // Straight alpha: premultiplying afterwards rounds the way the other decoders do.
-constexpr WEBP_CSP_MODE kCairoOrder =
+constexpr WEBP_CSP_MODE kWebpCairoOrder =
     std::endian::native == std::endian::little ? MODE_BGRA : MODE_ARGB;
 
 struct DemuxDeleter {
@@ -88,7 +88,7 @@ class WebpReader {
     config.options.scaled_width = width_;
     config.options.scaled_height = height_;
     const std::size_t stride = static_cast<std::size_t>(size_.width) * 4;
-    config.output.colorspace = kCairoOrder;
+    config.output.colorspace = kWebpCairoOrder;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(
         canvas + static_cast<std::size_t>(top_) * size_.width + left_);
