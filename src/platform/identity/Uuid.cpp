@@ -4,6 +4,7 @@
 #include <sys/random.h>
 #include <uuid/uuid.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -62,7 +63,7 @@ class RandomPool {
 
 }  // namespace
 
-std::string makeUuidString() {
+void writeUuid(char* out) {
   thread_local RandomPool pool;
   std::uint8_t id[16];
   if (pool.take(id, sizeof id)) {
@@ -71,14 +72,24 @@ std::string makeUuidString() {
   } else {
     ::uuid_generate_random(id);
   }
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(36, '-');
-  std::size_t at = 0;
+  static constexpr auto kPairs = [] {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::array<std::array<char, 2>, 256> pairs{};
+    for (std::size_t i = 0; i < pairs.size(); ++i) pairs[i] = {kDigits[i >> 4], kDigits[i & 0x0f]};
+    return pairs;
+  }();
+  // 8-4-4-4-12 digits: the bytes before which a dash goes.
+  char* at = out;
   for (std::size_t i = 0; i < sizeof id; ++i) {
-    if (at == 8 || at == 13 || at == 18 || at == 23) ++at;
-    text[at++] = kDigits[id[i] >> 4];
-    text[at++] = kDigits[id[i] & 0x0f];
+    if (i == 4 || i == 6 || i == 8 || i == 10) *at++ = '-';
+    std::memcpy(at, kPairs[id[i]].data(), 2);
+    at += 2;
   }
+}
+
+std::string makeUuidString() {
+  std::string text(kUuidLength, '-');
+  writeUuid(text.data());
   return text;
 }
 

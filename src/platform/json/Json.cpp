@@ -41,6 +41,23 @@ Error decodingError(std::string_view reason) {
       "The data couldn't be read because it isn't in the correct format: " + std::string(reason));
 }
 
+// Decodes `bytes`, copied first unless the bytes after them may be read.
+Result<Value> decodeBytes(std::string_view bytes, bool padded) {
+  // Each answer gets a document of its own, which outlives the parser's next
+  // use.
+  auto parser = takeParser();
+  auto document = SpareDocument::take();
+  simdjson::dom::element root;
+  const auto error =
+      parser->parse_into_document(*document, bytes.data(), bytes.size(), !padded).get(root);
+  keepParser(std::move(parser));
+  if (error) return decodingError(simdjson::error_message(error));
+  if (!root.is_object() && !root.is_array()) {
+    return decodingError("the top level is neither an object nor an array");
+  }
+  return Value(std::move(document), root);
+}
+
 }  // namespace
 
 std::string describe(const Value& value) {
@@ -48,19 +65,11 @@ std::string describe(const Value& value) {
 }
 
 Result<Value> decode(std::string_view bytes) {
-  // Each answer gets a document of its own, which outlives the parser's next
-  // use.
-  auto parser = takeParser();
-  auto document = SpareDocument::take();
-  simdjson::dom::element root;
-  const auto error =
-      parser->parse_into_document(*document, bytes.data(), bytes.size(), true).get(root);
-  keepParser(std::move(parser));
-  if (error) return decodingError(simdjson::error_message(error));
-  if (!root.is_object() && !root.is_array()) {
-    return decodingError("the top level is neither an object nor an array");
-  }
-  return Value(std::move(document), root);
+  return decodeBytes(bytes, false);
+}
+
+Result<Value> decode(const std::string& bytes) {
+  return decodeBytes(bytes, bytes.capacity() - bytes.size() >= simdjson::SIMDJSON_PADDING);
 }
 
 }  // namespace ovix::json
