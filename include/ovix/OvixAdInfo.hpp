@@ -54,6 +54,9 @@ class OVIX_EXPORT OvixAdInfo {
   // last of them to go releases.
   static std::vector<std::shared_ptr<OvixAdInfo>> make(
       const std::vector<std::shared_ptr<const Values>>& values);
+  // The same for values[0, count).
+  static std::vector<std::shared_ptr<OvixAdInfo>> make(
+      const std::shared_ptr<const Values[]>& values, std::size_t count);
 
  private:
   struct Key {};
@@ -100,6 +103,8 @@ class OVIX_EXPORT OvixAdInfo {
   void setUuid(std::string value);
 
  private:
+  template <class ValueOf>
+  static std::vector<std::shared_ptr<OvixAdInfo>> makeAll(std::size_t count, ValueOf valueOf);
   // The values this record holds now: they live until the next change.
   const Fields& current() const { return *fields(); }
   template <class Member, class Value>

@@ -120,8 +120,6 @@ struct Collected {
       for (std::size_t i = 0; i < count; ++i) *item++ = writer.put(items[first + i]);
       return list;
     };
-    std::vector<std::shared_ptr<const OvixAdInfo::Values>> records;
-    records.reserve(ads.size());
     slot = {};
     std::string_view slotCopy;
     for (std::size_t i = 0; i < ads.size(); ++i) {
@@ -139,9 +137,9 @@ struct Collected {
       values.descript = writer.put(ad.descript);
       values.impUrl = putList(ad.impUrl, ad.impUrls);
       values.viewableImpUrl = putList(ad.viewableImpUrl, ad.viewableImpUrls);
-      records.emplace_back(block, &values);
     }
-    return OvixAdInfo::make(records);
+    return OvixAdInfo::make(std::shared_ptr<const OvixAdInfo::Values[]>(block, block->values.get()),
+                            ads.size());
   }
 };
 

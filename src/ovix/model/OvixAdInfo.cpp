@@ -46,16 +46,29 @@ std::shared_ptr<OvixAdInfo> OvixAdInfo::make(std::shared_ptr<const Values> value
   return std::make_shared<OvixAdInfo>(Key{}, std::move(values));
 }
 
-std::vector<std::shared_ptr<OvixAdInfo>> OvixAdInfo::make(
-    const std::vector<std::shared_ptr<const Values>>& values) {
+// Records of count values, those `valueOf` gives for 0 to count - 1, in one
+// allocation.
+template <class ValueOf>
+std::vector<std::shared_ptr<OvixAdInfo>> OvixAdInfo::makeAll(std::size_t count, ValueOf valueOf) {
   const std::shared_ptr<std::optional<OvixAdInfo>[]> block =
-      std::make_unique<std::optional<OvixAdInfo>[]>(values.size());
+      std::make_unique<std::optional<OvixAdInfo>[]>(count);
   std::vector<std::shared_ptr<OvixAdInfo>> records;
-  records.reserve(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    records.emplace_back(block, &block[i].emplace(Key{}, values[i]));
+  records.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    records.emplace_back(block, &block[i].emplace(Key{}, valueOf(i)));
   }
   return records;
+}
+
+std::vector<std::shared_ptr<OvixAdInfo>> OvixAdInfo::make(
+    const std::vector<std::shared_ptr<const Values>>& values) {
+  return makeAll(values.size(), [&](std::size_t i) { return values[i]; });
+}
+
+std::vector<std::shared_ptr<OvixAdInfo>> OvixAdInfo::make(
+    const std::shared_ptr<const Values[]>& values, std::size_t count) {
+  return makeAll(count,
+                 [&](std::size_t i) { return std::shared_ptr<const Values>(values, &values[i]); });
 }
 
 std::shared_ptr<OvixAdInfo> OvixAdInfo::copy() const {

@@ -36,9 +36,10 @@ void OvixAds::add(const std::optional<List>& list) {
 void OvixAds::store(Record record, std::shared_ptr<const OvixAdInfo::Values> values,
                     bool queueCopy) {
   Slot& into = slot(values->infeedId);
-  firstWithUuid_.add(std::move(values), record);
-  into.stored.push_back(record);
-  into.queued.push_back(Queued{nextOrder_++, record, queueCopy});
+  const std::size_t index = ads_->size();
+  firstWithUuid_.add(std::move(values), index);
+  into.stored.push_back(index);
+  into.queued.push_back(Queued{nextOrder_++, index, queueCopy, nullptr});
   ads_->push_back(std::move(record));
 }
 
@@ -57,12 +58,13 @@ OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
   Slot& slot = found->second;
   Record next;
   if (slot.refillNext < slot.refillEnd) {
-    next = slot.stored[slot.refillNext++]->copy();
+    next = (*ads_)[slot.stored[slot.refillNext++]]->copy();
   } else if (slot.queued.empty()) {
     return nullptr;
   } else {
     Queued& front = slot.queued.front();
-    next = front.copy ? front.record->copy() : std::move(front.record);
+    const Record& record = (*ads_)[front.index];
+    next = front.made ? std::move(front.made) : front.copy ? record->copy() : record;
     slot.queued.pop_front();
   }
   if (slot.refillNext == slot.refillEnd && slot.queued.empty()) restore(slot);
@@ -79,11 +81,13 @@ void OvixAds::restore(Slot& slot) {
 
 void OvixAds::materialize(Slot& slot) {
   for (Queued& queued : slot.queued) {
-    if (queued.copy) queued = Queued{queued.order, queued.record->copy()};
+    if (queued.copy && !queued.made) queued.made = (*ads_)[queued.index]->copy();
   }
   std::deque<Queued> copies;
   for (std::size_t i = slot.refillNext; i < slot.refillEnd; ++i) {
-    copies.push_back(Queued{slot.refillOrder + (i - slot.refillNext), slot.stored[i]->copy()});
+    const std::size_t index = slot.stored[i];
+    copies.push_back(
+        Queued{slot.refillOrder + (i - slot.refillNext), index, true, (*ads_)[index]->copy()});
   }
   slot.refillOrder += slot.refillEnd - slot.refillNext;
   slot.refillNext = slot.refillEnd;
@@ -109,7 +113,7 @@ OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
   if (!appended_.empty() && appended_.contains(uuid)) return nullptr;
   first->claimed = true;
   impressed_.push_back(first->values->uuid);
-  return first->record;
+  return (*ads_)[first->record];
 }
 
 void OvixAds::appendImpressed(std::string uuid) {
@@ -134,7 +138,9 @@ std::optional<OvixAds::List> OvixAds::adsMirror() {
             [](const Queued* a, const Queued* b) { return a->order < b->order; });
   List mirror;
   mirror.reserve(all.size());
-  for (const Queued* queued : all) mirror.push_back(queued->record);
+  for (const Queued* queued : all) {
+    mirror.push_back(queued->made ? queued->made : (*ads_)[queued->index]);
+  }
   return mirror;
 }
 

@@ -65,24 +65,27 @@ class OvixAds {
   std::vector<std::string> impressed() const;
 
  private:
-  // A record waiting in its slot's rotation; `order` places it among the
-  // records of every slot. A first batch's record waits as the stored one,
-  // to be copied when it is handed out.
+  // A record waiting in its slot's rotation: ads_[index], or a copy of it
+  // made as it is handed out (a first batch's), unless `made` holds one made
+  // ahead. `order` places it among the records of every slot. Indices rather
+  // than references: storing a record counts no reference on any thread's
+  // cache line.
   struct Queued {
     std::uint64_t order;
-    Record record;
+    std::size_t index;
     bool copy = false;
+    Record made;
   };
   // Looks slots up by view as well as by string.
   struct SlotHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view id) const { return std::hash<std::string_view>()(id); }
   };
-  // A slot's records in load order and its rotation, next first: copies of
-  // stored[refillNext, refillEnd), made as they are handed out and placed
-  // from refillOrder on, then `queued`.
+  // A slot's records (places in ads_) in load order and its rotation, next
+  // first: copies of the records of stored[refillNext, refillEnd), made as
+  // they are handed out and placed from refillOrder on, then `queued`.
   struct Slot {
-    List stored;
+    std::vector<std::size_t> stored;
     std::size_t refillNext = 0;
     std::size_t refillEnd = 0;
     std::uint64_t refillOrder = 0;
@@ -98,15 +101,16 @@ class OvixAds {
   // batch comes slot by slot.
   Slot& slot(std::string_view infeedId);
   void restore(Slot& slot);
-  // Turns the slot's refill into queued copies.
+  // Makes the copies the slot's rotation would make as it hands them out.
   void materialize(Slot& slot);
 
   mutable std::mutex mutex_;
   std::optional<List> ads_;                                                 // guarded by mutex_
   std::unordered_map<std::string, Slot, SlotHash, std::equal_to<>> slots_;  // guarded by mutex_
   std::pair<std::string_view, Slot*> lastSlot_;                             // guarded by mutex_
-  UuidIndex firstWithUuid_;                                                 // guarded by mutex_
-  std::uint64_t nextOrder_ = 0;                                             // guarded by mutex_
+  // The first record stored with each uuid, as its place in ads_.
+  UuidIndex firstWithUuid_;      // guarded by mutex_
+  std::uint64_t nextOrder_ = 0;  // guarded by mutex_
   // Views of the uuids of firstWithUuid_ and appended_, which live as long:
   // a claim on the main thread copies no string.
   std::vector<std::string_view> impressed_;  // guarded by mutex_

@@ -1,5 +1,6 @@
 #include "ovix/model/UuidIndex.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <functional>
 
@@ -26,13 +27,12 @@ UuidIndex::Entry* UuidIndex::find(std::string_view uuid) {
   return place.entry == 0 ? nullptr : &entries_[place.entry - 1];
 }
 
-void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values,
-                    std::shared_ptr<OvixAdInfo> record) {
+void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_t record) {
   reserve(entries_.size() + 1);
   const std::uint32_t hash = hashOf(values->uuid);
   Place& place = placeOf(values->uuid, hash);
   if (place.entry != 0) return;
-  entries_.push_back(Entry{std::move(values), std::move(record)});
+  entries_.push_back(Entry{std::move(values), record});
   place = Place{hash, static_cast<std::uint32_t>(entries_.size())};
 }
 
@@ -51,8 +51,8 @@ void UuidIndex::reserve(std::size_t count) {
 }
 
 void UuidIndex::clear() {
-  places_ = {};
-  entries_ = {};
+  entries_.clear();
+  std::fill(places_.begin(), places_.end(), Place());
 }
 
 }  // namespace ovix

@@ -9,26 +9,26 @@
 
 namespace ovix {
 
-// The first record stored with each uuid, found by its uuid. An open
-// addressing table of hashes beside the list of entries, rather than a node
-// per entry: a lookup in a large inventory reads one line of the table, then
-// its entry. Not thread-safe: its owner guards it.
+// The first record stored with each uuid, as its owner's place for it, found
+// by its uuid. An open addressing table of hashes beside the list of entries,
+// rather than a node per entry: a lookup in a large inventory reads one line
+// of the table, then its entry. Not thread-safe: its owner guards it.
 class UuidIndex {
  public:
   struct Entry {
     // Holds the uuid's bytes, so the key lives even when the record is changed.
     std::shared_ptr<const OvixAdInfo::Values> values;
-    std::shared_ptr<OvixAdInfo> record;
+    std::size_t record;
     bool claimed = false;  // an impression took the record
   };
 
   // The entry of `uuid`, or null; valid until the next add or clear.
   Entry* find(std::string_view uuid);
   // Adds an entry for `values`' uuid unless it has one.
-  void add(std::shared_ptr<const OvixAdInfo::Values> values, std::shared_ptr<OvixAdInfo> record);
+  void add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_t record);
   // Makes room for `count` entries in all.
   void reserve(std::size_t count);
-  // Forgets every entry and releases their memory.
+  // Forgets every entry, keeping the room for the loads that follow.
   void clear();
   std::size_t size() const { return entries_.size(); }
 
