@@ -14,6 +14,7 @@ OvixAdInfo::Values::Values(std::shared_ptr<const Fields> fields) : held_(std::mo
   clickUrl = held.clickUrl;
   uuid = held.uuid;
   const std::size_t imps = held.impUrl.size();
+  if (imps + held.viewableImpUrl.size() == 0) return;
   heldLists_ = std::make_unique<std::string_view[]>(imps + held.viewableImpUrl.size());
   std::copy(held.impUrl.begin(), held.impUrl.end(), heldLists_.get());
   std::copy(held.viewableImpUrl.begin(), held.viewableImpUrl.end(), heldLists_.get() + imps);
