@@ -63,17 +63,15 @@ std::vector<std::string> slotIds(std::size_t slots) {
   return ids;
 }
 
-std::string answerJson(std::size_t ads, std::size_t slots, Urls urls) {
+std::string answerJson(std::size_t ads, std::size_t slots, Urls urls, std::size_t first) {
   const auto ids = slotIds(slots);
   std::string json = "{\"ads\":{";
   for (std::size_t s = 0; s < slots; ++s) {
     if (s != 0) json += ",";
     json += jsonString(ids[s]) + ":[";
-    bool first = true;
     for (std::size_t i = s; i < ads; i += slots) {
-      if (!first) json += ",";
-      first = false;
-      json += adJson(i, ids[s], urls);
+      if (i != s) json += ",";
+      json += adJson(first + i, ids[s], urls);
     }
     json += "]";
   }

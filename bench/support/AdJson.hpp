@@ -21,8 +21,9 @@ inline constexpr std::size_t kAdBytes = 800;
 // The slot ids "slot-0", "slot-1", ...
 std::vector<std::string> slotIds(std::size_t slots);
 
-// {"ads": {slot: [ad, ...], ...}, "errors": {}} with `ads` ads dealt evenly
-// over `slots` slots.
-std::string answerJson(std::size_t ads, std::size_t slots, Urls urls = Urls::kAll);
+// {"ads": {slot: [ad, ...], ...}, "errors": {}} with `ads` ads, numbered from
+// `first`, dealt evenly over `slots` slots.
+std::string answerJson(std::size_t ads, std::size_t slots, Urls urls = Urls::kAll,
+                       std::size_t first = 0);
 
 }  // namespace ovix::bench

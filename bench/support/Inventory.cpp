@@ -1,8 +1,10 @@
 #include "support/Inventory.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
+#include "Limits.hpp"
 #include "ovix/OvixJsonParser.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/platform/Dispatch.hpp"
@@ -11,10 +13,17 @@
 namespace ovix::bench {
 
 Records parsedAds(std::size_t ads, std::size_t slots, Urls urls) {
-  auto decoded = json::decode(answerJson(ads, slots, urls));
-  if (!decoded) throw std::runtime_error("the generated answer is not JSON");
-  auto records = OvixJsonParser().parse(decoded.value());
-  if (records.size() != ads) throw std::runtime_error("the generated answer lost ads");
+  Records records;
+  records.reserve(ads);
+  // One answer adds at most limits::kMaximumAdsPerAnswer ads.
+  for (std::size_t first = 0; first < ads; first += limits::kMaximumAdsPerAnswer) {
+    const std::size_t count = std::min(ads - first, limits::kMaximumAdsPerAnswer);
+    auto decoded = json::decode(answerJson(count, slots, urls, first));
+    if (!decoded) throw std::runtime_error("the generated answer is not JSON");
+    const auto parsed = OvixJsonParser().parse(decoded.value());
+    if (parsed.size() != count) throw std::runtime_error("the generated answer lost ads");
+    records.insert(records.end(), parsed.begin(), parsed.end());
+  }
   return records;
 }
 

@@ -13,7 +13,8 @@ namespace ovix::bench {
 
 using Records = std::vector<std::shared_ptr<OvixAdInfo>>;
 
-// The records of answerJson(ads, slots, urls), decoded and parsed by the SDK.
+// The records of answerJson(ads, slots, urls), decoded and parsed by the SDK
+// from as many answers as its bound on an answer's ads requires.
 Records parsedAds(std::size_t ads, std::size_t slots, Urls urls = Urls::kAll);
 
 // Empties the shared manager's inventory and adds `records` as its first

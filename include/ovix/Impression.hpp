@@ -36,9 +36,8 @@ class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
   void schedule(const std::shared_ptr<OvixAdInfo>& ad);
   // Starts a GET per usable URL of the ad's lists, calling `callback` after
   // each completes. Returns whether any was started.
-  bool imp(const OvixAdInfo::Fields& ad, const std::function<void()>& callback);
+  bool imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback);
   void update() {}
-
 };
 
 }  // namespace ovix

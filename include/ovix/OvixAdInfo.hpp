@@ -19,6 +19,10 @@ namespace ovix {
 // alone for whoever still holds it, so the SDK's workers never read values a
 // host's change frees. The SDK fills a record before handing it on and never
 // changes it afterwards.
+//
+// The records the SDK decodes keep their values in one block per answer and
+// build them as strings only when a getter or fields() first asks, once for
+// the record and its copies.
 class OVIX_EXPORT OvixAdInfo {
  public:
   // The nine values of a record.
@@ -41,6 +45,25 @@ class OVIX_EXPORT OvixAdInfo {
   // A record of values it may share with other records; they are never
   // changed through it. Null stands for empty values.
   explicit OvixAdInfo(std::shared_ptr<const Fields> fields);
+  // The values as the SDK reads them: views, with no string of their own.
+  // Defined in the SDK's sources, for its own use.
+  class Values;
+  // A record of `values`, which the SDK made; never null.
+  static std::shared_ptr<OvixAdInfo> make(std::shared_ptr<const Values> values);
+  // A record of each of `values` in order, all in one allocation, which the
+  // last of them to go releases.
+  static std::vector<std::shared_ptr<OvixAdInfo>> make(
+      const std::vector<std::shared_ptr<const Values>>& values);
+  // The same for values[0, count).
+  static std::vector<std::shared_ptr<OvixAdInfo>> make(
+      const std::shared_ptr<const Values[]>& values, std::size_t count);
+
+ private:
+  struct Key {};
+
+ public:
+  // For make() and copy(), which alone can name a Key.
+  OvixAdInfo(Key, std::shared_ptr<const Values> values);
   // Copies go through copy(), which makes a new shared record.
   OvixAdInfo(const OvixAdInfo&) = delete;
   OvixAdInfo& operator=(const OvixAdInfo&) = delete;
@@ -52,6 +75,8 @@ class OVIX_EXPORT OvixAdInfo {
   // The values as they are now, shared with this record's copies; never null.
   // The snapshot stays whole while held, whatever later changes the record.
   std::shared_ptr<const Fields> fields() const;
+  // The same snapshot as the SDK reads it; never null.
+  std::shared_ptr<const Values> values() const;
 
   // References stay valid until the record is changed or destroyed. A thread
   // that reads while another may change the record takes fields() instead.
@@ -78,6 +103,8 @@ class OVIX_EXPORT OvixAdInfo {
   void setUuid(std::string value);
 
  private:
+  template <class ValueOf>
+  static std::vector<std::shared_ptr<OvixAdInfo>> makeAll(std::size_t count, ValueOf valueOf);
   // The values this record holds now: they live until the next change.
   const Fields& current() const { return *fields(); }
   template <class Member, class Value>
@@ -88,7 +115,7 @@ class OVIX_EXPORT OvixAdInfo {
   mutable std::atomic_flag lock_;
   // Each snapshot is never changed once made, so records on any thread may
   // share it.
-  std::shared_ptr<const Fields> fields_;  // guarded by lock_
+  std::shared_ptr<const Values> values_;  // guarded by lock_
 };
 
 }  // namespace ovix

@@ -6,6 +6,7 @@
 #include "ovix/OvixManager.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/PercentEncoding.hpp"
+#include "ovix/model/AdValues.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "platform/net/Fetch.hpp"
 
@@ -51,7 +52,7 @@ Impression::~Impression() {
 void Impression::imp(const std::shared_ptr<OvixAdInfo>& ad) {
   ULog("imp(by:)", "START");
   if (!ad) return;
-  OvixManager::shared().ovixAds()->appendImpressed(ad->fields()->uuid);
+  OvixManager::shared().ovixAds()->appendImpressed(std::string(ad->values()->uuid));
   schedule(ad);
 }
 
@@ -61,20 +62,20 @@ void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
 }
 
 void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad) {
-  dispatch::globalQueue().async([self = shared_from_this(), values = ad->fields()] {
+  dispatch::globalQueue().async([self = shared_from_this(), values = ad->values()] {
     self->imp(*values, [self] { self->update(); });
   });
 }
 
-bool Impression::imp(const OvixAdInfo::Fields& ad, const std::function<void()>& callback) {
+bool Impression::imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback) {
   ULog("imp(by:callback:)", "START");
   if (ad.impUrl.empty() && ad.viewableImpUrl.empty()) return false;
   bool started = false;
   const std::string userAgent = OvixManager::shared().userAgent();
-  for (const std::vector<std::string>* urls : {&ad.impUrl, &ad.viewableImpUrl}) {
+  for (const OvixAdInfo::Values::List urls : {ad.impUrl, ad.viewableImpUrl}) {
     std::size_t sent = 0;
     std::size_t dropped = 0;
-    for (const std::string& text : *urls) {
+    for (const std::string_view text : urls) {
       if (sent == limits::kMaximumBeaconsPerList) {
         ++dropped;
         continue;

@@ -3,12 +3,13 @@
 #include <mutex>
 
 #include "ovix/OvixImageLoader.hpp"
+#include "ovix/OvixManager.hpp"
+#include "ovix/ViewTags.hpp"
 #include "ovix/common/CellBinding.hpp"
 #include "ovix/common/Characters.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/OpenAd.hpp"
-#include "ovix/OvixManager.hpp"
-#include "ovix/ViewTags.hpp"
+#include "ovix/model/AdValues.hpp"
 #include "ovix/platform/Color.hpp"
 #include "ovix/platform/Font.hpp"
 #include "ovix/platform/ImageDrawing.hpp"
@@ -81,19 +82,19 @@ void OvixClickListener::setInfeed(const std::shared_ptr<ui::TableViewCell>& cell
                                   const std::shared_ptr<OvixAdInfo>& adInfo, Rect imageRect) {
   ULog("setInfeed(to:adInfo:)", "START");
   if (!cell || !adInfo) return;
-  const auto ad = adInfo->fields();
+  const auto ad = adInfo->values();
   if (const auto label = cell->textLabel()) {
     label->setLineBreakMode(ui::LineBreakMode::truncatingTail);
-    label->setText(ad->title);
+    label->setText(std::string(ad->title));
   }
   if (const auto detail = cell->detailTextLabel()) {
     detail->setAdjustsFontSizeToFitWidth(true);
-    detail->setText(ad->advertiser);
+    detail->setText(std::string(ad->advertiser));
   }
   if (const auto imageView = cell->imageView()) {
     imageView->setImage(imageRect.isZero() ? nullptr : placeholder().image(imageRect.size));
   }
-  OvixImageLoader::loadImage(cell->imageView(), ad->imageUrl, false, imageRect);
+  OvixImageLoader::loadImage(cell->imageView(), std::string(ad->imageUrl), false, imageRect);
 }
 
 void OvixClickListener::addListener(const std::shared_ptr<ui::View>& view,
@@ -102,7 +103,7 @@ void OvixClickListener::addListener(const std::shared_ptr<ui::View>& view,
   if (!view || !adInfo) return;
   auto button = ui::make<ui::Button>(Rect(0, 0, cellSize.width, cellSize.height));
   button->setBackgroundColor(ui::Color::clear());
-  setClickUrl(*button, adInfo->fields()->clickUrl);
+  setClickUrl(*button, std::string(adInfo->values()->clickUrl));
   button->setTag(kClickButtonTag);
   removeClickButtons(*view);
   // Held weakly by the button; a listener not made shared gets no taps.
@@ -151,21 +152,21 @@ void OvixClickListener::setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>&
   ULog("setInfeedInCustomCell(with:imageView:titleLabel:descriptionLabel:advertiserLabel:adLabel:)",
        "START");
   if (!adInfo) return;
-  const auto ad = adInfo->fields();
+  const auto ad = adInfo->values();
   if (descriptionLabel) {
     descriptionLabel->setLineBreakMode(ui::LineBreakMode::truncatingTail);
-    descriptionLabel->setText(ad->descript);
+    descriptionLabel->setText(std::string(ad->descript));
   }
   if (advertiserLabel) advertiserLabel->setAdjustsFontSizeToFitWidth(true);
   if (adLabel) {
-    if (advertiserLabel) advertiserLabel->setText(ad->advertiser);
+    if (advertiserLabel) advertiserLabel->setText(std::string(ad->advertiser));
     adLabel->setText(adLabelText(OvixManager::shared().adLabelString()));
   } else if (advertiserLabel) {
-    advertiserLabel->setText("Sponsored by " + ad->advertiser);
+    advertiserLabel->setText("Sponsored by " + std::string(ad->advertiser));
   }
-  if (titleLabel) titleLabel->setText(ad->title);
+  if (titleLabel) titleLabel->setText(std::string(ad->title));
   if (imageView) imageView->setImage(placeholder().image());
-  OvixImageLoader::loadImage(imageView, ad->imageUrl, true, imageRect);
+  OvixImageLoader::loadImage(imageView, std::string(ad->imageUrl), true, imageRect);
 }
 
 }  // namespace ovix

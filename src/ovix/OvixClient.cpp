@@ -39,13 +39,10 @@ OvixClient::~OvixClient() {
 void OvixClient::request(const OvixRequest& request, std::weak_ptr<OvixInfeed> delegate) {
   ULog("request(by:delegate:)", "START");
   ovixInfeed_ = std::move(delegate);
-  this->request(request, [self = shared_from_this()](std::optional<json::Value> answer,
-                                                     std::optional<Error> error) {
-    self->update(std::move(answer), std::move(error));
-  });
+  send(request, dispatch::currentQueue());
 }
 
-void OvixClient::request(const OvixRequest& model, Callback callback) {
+void OvixClient::send(const OvixRequest& model, std::shared_ptr<dispatch::Queue> failures) {
   ULog("_request(by:callback:)", "START");
   if (!model.validateRequired()) {
     failed("request.validateRequired() = false", std::nullopt);
@@ -61,31 +58,33 @@ void OvixClient::request(const OvixRequest& model, Callback callback) {
   // Each load opens a connection of its own and closes it after.
   configuration.reusesConnections = false;
   ULog("_request(by:callback:)", "dataTaskWithRequest");
-  // The reply holds the callback, and so this client, until the outcome.
-  net::fetch(std::move(*urlRequest), configuration,
-             [callback = std::move(callback)](std::optional<std::string> data,
-                                              std::optional<HttpResponse> response,
-                                              std::optional<Error> error) {
-               ULogPrints(response);
-               if (error) {
-                 ULog("_request(by:callback:)", "Error at the time of the ad request.");
-                 callback(std::nullopt, std::move(error));
-                 return;
-               }
-               if (!data) {
-                 callback(std::nullopt, std::nullopt);
-                 return;
-               }
-               ULogPrints(utf8Text(*data));
-               auto decoded = json::decode(*data);
-               if (!decoded) {
-                 ULog("_request(by:callback:)",
-                      "Exception: NSJSONSerialization.JSONObjectWithData.");
-                 callback(std::nullopt, decoded.error());
-                 return;
-               }
-               callback(std::move(decoded.value()), std::nullopt);
-             });
+  // The reply holds this client until the outcome. It runs on a worker, so
+  // that a successful answer never waits for the main queue.
+  net::fetch(
+      std::move(*urlRequest), configuration,
+      [self = shared_from_this(), failures = std::move(failures)](
+          std::optional<std::string> data, std::optional<HttpResponse> response,
+          std::optional<Error> error) {
+        ULogPrints(response);
+        if (error) {
+          ULog("_request(by:callback:)", "Error at the time of the ad request.");
+          self->fail(failures, std::move(error));
+          return;
+        }
+        if (!data) {
+          self->fail(failures, std::nullopt);
+          return;
+        }
+        ULogPrints(utf8Text(*data));
+        auto decoded = json::decode(*data);
+        if (!decoded) {
+          ULog("_request(by:callback:)", "Exception: NSJSONSerialization.JSONObjectWithData.");
+          self->fail(failures, decoded.error());
+          return;
+        }
+        self->update(std::move(decoded.value()), std::nullopt);
+      },
+      dispatch::makeSerialQueue());
   ULog("_request(by:callback:)", "END");
 }
 
@@ -137,13 +136,19 @@ void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> 
     failed("response json is nil.", std::nullopt);
     return;
   }
-  dispatch::globalQueue().async([self = shared_from_this(), answer = std::move(*answer)] {
-    const auto records = OvixJsonParser().parse(answer);
-    self->manager_.ovixAds()->add(records);
-    if (auto delegate = self->ovixInfeed_.lock()) {
-      delegate->successfulToReceivedAt(static_cast<std::int64_t>(records.size()));
-      releaseOnMainThread(std::move(delegate));
-    }
+  const auto records = OvixJsonParser().parse(*answer);
+  manager_.ovixAds()->add(records);
+  if (auto delegate = ovixInfeed_.lock()) {
+    delegate->successfulToReceivedAt(static_cast<std::int64_t>(records.size()));
+    releaseOnMainThread(std::move(delegate));
+  }
+}
+
+void OvixClient::fail(const std::shared_ptr<dispatch::Queue>& failures,
+                      std::optional<Error> error) {
+  if (!failures) return update(std::nullopt, std::move(error));
+  failures->async([self = shared_from_this(), error = std::move(error)]() mutable {
+    self->update(std::nullopt, std::move(error));
   });
 }
 

@@ -2,11 +2,10 @@
 
 #include <memory>
 #include <optional>
-#include <string_view>
 #include <vector>
 
-#include "platform/json/Json.hpp"
 #include "ovix/OvixAdInfo.hpp"
+#include "platform/json/Json.hpp"
 
 namespace ovix {
 
@@ -29,18 +28,6 @@ class OvixJsonParser {
   // records of one answer, and their copies, share one block of values,
   // released with the last of them.
   List parse(const std::optional<json::Value>& answer);
-
- private:
-  using Values = std::vector<OvixAdInfo::Fields>;
-  // The records parsed so far, and the ads beyond the bound.
-  struct Collected {
-    Values values;
-    std::size_t dropped = 0;
-  };
-
-  void parseSlots(simdjson::dom::object ads, Collected& into);
-  void parseSlot(simdjson::dom::array ads, std::string_view infeedId, Collected& into);
-  void parseAd(simdjson::dom::object ad, std::string_view infeedId, Values& into);
 };
 
 }  // namespace ovix

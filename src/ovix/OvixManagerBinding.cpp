@@ -1,12 +1,13 @@
 // The manager's cell bindings, their undoing and the click-through.
 #include <typeinfo>
 
-#include "ovix/OvixImageLoader.hpp"
-#include "ovix/common/CellBinding.hpp"
-#include "ovix/common/OpenAd.hpp"
 #include "ovix/OvixClickListener.hpp"
+#include "ovix/OvixImageLoader.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/common/CellBinding.hpp"
+#include "ovix/common/OpenAd.hpp"
+#include "ovix/model/AdValues.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
 #include "ovix/platform/TableViewCell.hpp"
 
@@ -60,7 +61,7 @@ std::shared_ptr<OvixClickListener> bindCell(ui::View& cell, const OvixAdInfo& ad
   }
 
   setLoaded(cell, true);
-  setIdentifier(cell, adInfo.fields()->uuid);
+  setIdentifier(cell, std::string(adInfo.values()->uuid));
   auto listener = std::make_shared<OvixClickListener>();
   setListener(cell, listener);
   return listener;

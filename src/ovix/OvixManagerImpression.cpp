@@ -1,19 +1,25 @@
 // The manager's visibility-triggered impression.
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
-#include "ovix/model/OvixAds.hpp"
 #include "ovix/Impression.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/model/OvixAds.hpp"
 
 namespace ovix {
 namespace {
 
-bool namesWillDisplay(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return name.find("willdisplay") != std::string::npos;
+// Whether `name` holds "willdisplay" in any case. Runs at every display, so
+// it makes no lower-case copy.
+bool namesWillDisplay(std::string_view name) {
+  constexpr std::string_view kWillDisplay = "willdisplay";
+  const auto same = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+  };
+  return std::search(name.begin(), name.end(), kWillDisplay.begin(), kWillDisplay.end(), same) !=
+         name.end();
 }
 
 }  // namespace

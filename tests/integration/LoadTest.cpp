@@ -1,6 +1,7 @@
 // Loading ads end to end against a real HTTPS server on loopback.
 #include <atomic>
 #include <cmath>
+#include <future>
 #include <nlohmann/json.hpp>
 
 #include "ovix/model/OvixAds.hpp"
@@ -35,13 +36,19 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
     return std::string("TestAgent/1.0");
   });
   std::atomic<bool> sawAdInCallback{false};
+  std::promise<void> succeeded;
   auto delegate = std::make_shared<RecordingDelegate>();
-  delegate->onSuccess = [&] { sawAdInCallback = manager().hasNextAd("a") != nullptr; };
+  delegate->onSuccess = [&] {
+    sawAdInCallback = manager().hasNextAd("a") != nullptr;
+    succeeded.set_value();
+  };
   OvixRequest request;
   request.set("a", 2);
   request.setCoordinate(35.6, 0);  // a zero is a missing coordinate
   request.setAltitude(-3);
   manager().loadOvix(request, delegate);
+  // The answer reaches the delegate while nobody runs the main queue.
+  ASSERT_EQ(succeeded.get_future().wait_for(10s), std::future_status::ready);
   ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return delegate->calls() > 0; }, 10s));
   EXPECT_EQ(delegate->heard(), "2 ads off main");
   EXPECT_TRUE(sawAdInCallback);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ovix/model/AdValues.hpp"
+
 namespace ovix {
 
 void OvixAds::add(const std::optional<List>& list) {
@@ -12,33 +14,41 @@ void OvixAds::add(const std::optional<List>& list) {
     if (std::none_of(list->begin(), list->end(), [](const Record& r) { return r != nullptr; })) {
       return;
     }
-    ads_.emplace().reserve(list->size());
+    std::vector<std::shared_ptr<const OvixAdInfo::Values>> values;
+    values.reserve(list->size());
     for (const Record& record : *list) {
-      if (!record) continue;
-      Record stored = record->copy();
-      Record queued = stored->copy();
-      store(std::move(stored), std::move(queued));
+      if (record) values.push_back(record->values());
+    }
+    ads_.emplace().reserve(values.size());
+    firstWithUuid_.reserve(values.size());
+    auto copies = OvixAdInfo::make(values);
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      store(std::move(copies[i]), std::move(values[i]), true);
     }
     return;
   }
+  firstWithUuid_.reserve(firstWithUuid_.size() + list->size());
   for (const Record& record : *list) {
-    if (record) store(record, record);
+    if (record) store(record, record->values(), false);
   }
 }
 
-void OvixAds::store(Record stored, Record queued) {
-  // One snapshot for both keys: the host may change the record meanwhile.
-  auto values = stored->fields();
-  Slot& slot = slots_[values->infeedId];
-  const std::string_view uuid = values->uuid;
-  firstWithUuid_.try_emplace(uuid, First{std::move(values), stored});
-  slot.stored.push_back(stored);
-  enqueue(slot, std::move(queued));
-  ads_->push_back(std::move(stored));
+void OvixAds::store(Record record, std::shared_ptr<const OvixAdInfo::Values> values,
+                    bool queueCopy) {
+  Slot& into = slot(values->infeedId);
+  const std::size_t index = ads_->size();
+  firstWithUuid_.add(std::move(values), index);
+  into.stored.push_back(index);
+  into.queued.push_back(Queued{nextOrder_++, index, queueCopy, nullptr});
+  ads_->push_back(std::move(record));
 }
 
-void OvixAds::enqueue(Slot& slot, Record record) {
-  slot.queued.push_back(Queued{nextOrder_++, std::move(record)});
+OvixAds::Slot& OvixAds::slot(std::string_view infeedId) {
+  if (lastSlot_.second && lastSlot_.first == infeedId) return *lastSlot_.second;
+  auto found = slots_.find(infeedId);
+  if (found == slots_.end()) found = slots_.emplace(std::string(infeedId), Slot()).first;
+  lastSlot_ = {found->first, &found->second};
+  return found->second;
 }
 
 OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
@@ -48,11 +58,13 @@ OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
   Slot& slot = found->second;
   Record next;
   if (slot.refillNext < slot.refillEnd) {
-    next = slot.stored[slot.refillNext++]->copy();
+    next = (*ads_)[slot.stored[slot.refillNext++]]->copy();
   } else if (slot.queued.empty()) {
     return nullptr;
   } else {
-    next = std::move(slot.queued.front().record);
+    Queued& front = slot.queued.front();
+    const Record& record = (*ads_)[front.index];
+    next = front.made ? std::move(front.made) : front.copy ? record->copy() : record;
     slot.queued.pop_front();
   }
   if (slot.refillNext == slot.refillEnd && slot.queued.empty()) restore(slot);
@@ -68,9 +80,14 @@ void OvixAds::restore(Slot& slot) {
 }
 
 void OvixAds::materialize(Slot& slot) {
+  for (Queued& queued : slot.queued) {
+    if (queued.copy && !queued.made) queued.made = (*ads_)[queued.index]->copy();
+  }
   std::deque<Queued> copies;
   for (std::size_t i = slot.refillNext; i < slot.refillEnd; ++i) {
-    copies.push_back(Queued{slot.refillOrder + (i - slot.refillNext), slot.stored[i]->copy()});
+    const std::size_t index = slot.stored[i];
+    copies.push_back(
+        Queued{slot.refillOrder + (i - slot.refillNext), index, true, (*ads_)[index]->copy()});
   }
   slot.refillOrder += slot.refillEnd - slot.refillNext;
   slot.refillNext = slot.refillEnd;
@@ -82,25 +99,26 @@ void OvixAds::clear() {
   std::lock_guard lock(mutex_);
   ads_.reset();
   slots_.clear();
+  lastSlot_ = {};
   firstWithUuid_.clear();
   impressed_.clear();
-  impressedSet_.clear();
+  appended_.clear();
 }
 
 OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
   std::lock_guard lock(mutex_);
-  if (!ads_ || impressedSet_.contains(uuid)) return nullptr;
-  const auto found = firstWithUuid_.find(uuid);
-  if (found == firstWithUuid_.end()) return nullptr;
-  impressed_.push_back(uuid);
-  impressedSet_.insert(uuid);
-  return found->second.record;
+  if (!ads_) return nullptr;
+  UuidIndex::Entry* first = firstWithUuid_.find(uuid);
+  if (!first || first->claimed) return nullptr;
+  if (!appended_.empty() && appended_.contains(uuid)) return nullptr;
+  first->claimed = true;
+  impressed_.push_back(first->values->uuid);
+  return (*ads_)[first->record];
 }
 
 void OvixAds::appendImpressed(std::string uuid) {
   std::lock_guard lock(mutex_);
-  impressedSet_.insert(uuid);
-  impressed_.push_back(std::move(uuid));
+  impressed_.push_back(*appended_.insert(std::move(uuid)).first);
 }
 
 std::optional<OvixAds::List> OvixAds::ads() const {
@@ -120,13 +138,15 @@ std::optional<OvixAds::List> OvixAds::adsMirror() {
             [](const Queued* a, const Queued* b) { return a->order < b->order; });
   List mirror;
   mirror.reserve(all.size());
-  for (const Queued* queued : all) mirror.push_back(queued->record);
+  for (const Queued* queued : all) {
+    mirror.push_back(queued->made ? queued->made : (*ads_)[queued->index]);
+  }
   return mirror;
 }
 
 std::vector<std::string> OvixAds::impressed() const {
   std::lock_guard lock(mutex_);
-  return impressed_;
+  return std::vector<std::string>(impressed_.begin(), impressed_.end());
 }
 
 }  // namespace ovix

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "ovix/OvixAdInfo.hpp"
+#include "ovix/model/UuidIndex.hpp"
 
 namespace ovix {
 
@@ -33,9 +35,9 @@ class OvixAds {
   OvixAds& operator=(const OvixAds&) = delete;
 
   // Adds a batch. The first batch (since creation or clear) is stored as copies
-  // and queued as copies of those; a later batch's records are stored and
-  // queued as themselves. Absent or empty lists, and null records, are ignored.
-  // Any thread.
+  // and queued as copies of those, each made as hasNextAd hands it out; a
+  // later batch's records are stored and queued as themselves. Absent or
+  // empty lists, and null records, are ignored. Any thread.
   void add(const std::optional<List>& list);
 
   // The next record of slot `infeedId`, or null when the slot has none. Refills
@@ -63,23 +65,27 @@ class OvixAds {
   std::vector<std::string> impressed() const;
 
  private:
-  // A record waiting in its slot's rotation; `order` places it among the
-  // records of every slot.
+  // A record waiting in its slot's rotation: ads_[index], or a copy of it
+  // made as it is handed out (a first batch's), unless `made` holds one made
+  // ahead. `order` places it among the records of every slot. Indices rather
+  // than references: storing a record counts no reference on any thread's
+  // cache line.
   struct Queued {
     std::uint64_t order;
-    Record record;
+    std::size_t index;
+    bool copy = false;
+    Record made;
   };
-  // The first record loaded with a uuid, and the values its key points into,
-  // held so the key lives even when the record is changed.
-  struct First {
-    std::shared_ptr<const OvixAdInfo::Fields> values;
-    Record record;
+  // Looks slots up by view as well as by string.
+  struct SlotHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view id) const { return std::hash<std::string_view>()(id); }
   };
-  // A slot's records in load order and its rotation, next first: copies of
-  // stored[refillNext, refillEnd), made as they are handed out and placed
-  // from refillOrder on, then `queued`.
+  // A slot's records (places in ads_) in load order and its rotation, next
+  // first: copies of the records of stored[refillNext, refillEnd), made as
+  // they are handed out and placed from refillOrder on, then `queued`.
   struct Slot {
-    List stored;
+    std::vector<std::size_t> stored;
     std::size_t refillNext = 0;
     std::size_t refillEnd = 0;
     std::uint64_t refillOrder = 0;
@@ -87,19 +93,29 @@ class OvixAds {
   };
 
   // All require mutex_.
-  void store(Record stored, Record queued);
-  void enqueue(Slot& slot, Record record);
+  // Stores `record` under the slot and uuid of `values`, one snapshot of it
+  // (the host may change the record meanwhile), and queues it, or a copy
+  // made when it is handed out.
+  void store(Record record, std::shared_ptr<const OvixAdInfo::Values> values, bool queueCopy);
+  // The slot of that id, made when new. The last one found is kept, as a
+  // batch comes slot by slot.
+  Slot& slot(std::string_view infeedId);
   void restore(Slot& slot);
-  // Turns the slot's refill into queued copies.
+  // Makes the copies the slot's rotation would make as it hands them out.
   void materialize(Slot& slot);
 
   mutable std::mutex mutex_;
-  std::optional<List> ads_;                                    // guarded by mutex_
-  std::unordered_map<std::string, Slot> slots_;                // guarded by mutex_
-  std::unordered_map<std::string_view, First> firstWithUuid_;  // guarded by mutex_
-  std::uint64_t nextOrder_ = 0;                                // guarded by mutex_
-  std::vector<std::string> impressed_;                         // guarded by mutex_
-  std::unordered_set<std::string> impressedSet_;               // guarded by mutex_
+  std::optional<List> ads_;                                                 // guarded by mutex_
+  std::unordered_map<std::string, Slot, SlotHash, std::equal_to<>> slots_;  // guarded by mutex_
+  std::pair<std::string_view, Slot*> lastSlot_;                             // guarded by mutex_
+  // The first record stored with each uuid, as its place in ads_.
+  UuidIndex firstWithUuid_;      // guarded by mutex_
+  std::uint64_t nextOrder_ = 0;  // guarded by mutex_
+  // Views of the uuids of firstWithUuid_ and appended_, which live as long:
+  // a claim on the main thread copies no string.
+  std::vector<std::string_view> impressed_;  // guarded by mutex_
+  // The uuids appendImpressed recorded; claims are marked in firstWithUuid_.
+  std::unordered_set<std::string> appended_;  // guarded by mutex_
 };
 
 }  // namespace ovix

@@ -1,6 +1,6 @@
 #include "platform/dispatch/PendingWork.hpp"
 
-#include <memory>
+#include <utility>
 
 #include "platform/dispatch/WorkCount.hpp"
 
@@ -12,9 +12,29 @@ WorkCount& count() {
   return *instance;
 }
 
+// Counts as pending work while it lives, and so does each copy, since a Task
+// may be copied; a move hands its count over.
+class CountedCopy {
+ public:
+  CountedCopy() { count().add(); }
+  CountedCopy(const CountedCopy&) { count().add(); }
+  CountedCopy(CountedCopy&& other) noexcept : counts_(std::exchange(other.counts_, false)) {}
+  CountedCopy& operator=(CountedCopy other) noexcept {
+    std::swap(counts_, other.counts_);
+    return *this;
+  }
+  ~CountedCopy() {
+    if (counts_) count().remove();
+  }
+
+ private:
+  bool counts_ = true;
+};
+
 // A task and its count, which ends only once what the task holds is gone.
+// One allocation, where a PendingWork held by pointer would take two.
 struct Counted {
-  std::shared_ptr<PendingWork> work;  // destroyed after the task
+  CountedCopy work;  // destroyed after the task
   Task task;
   void operator()() const { task(); }
 };
@@ -30,7 +50,7 @@ PendingWork::~PendingWork() {
 }
 
 Task counted(Task task) {
-  return Counted{std::make_shared<PendingWork>(), std::move(task)};
+  return Counted{CountedCopy(), std::move(task)};
 }
 
 std::size_t pendingWork() {

@@ -25,12 +25,16 @@ void ThreadPool::async(Task task) {
 
 bool ThreadPool::tryAsync(Task task) {
   task = counted(std::move(task));
+  bool wake = false;
   {
     std::lock_guard lock(mutex_);
     if (stopping_) return false;  // the task goes when this returns, outside the lock
     tasks_.push_back(std::move(task));
+    queued_.store(tasks_.size(), std::memory_order_relaxed);
+    // A polling worker takes it, or one that is running comes back for it.
+    wake = !polling_ && sleeping_ > 0;
   }
-  arrived_.notify_one();
+  if (wake) arrived_.notify_one();
   return true;
 }
 
@@ -56,17 +60,35 @@ void ThreadPool::stop() {
 }
 
 void ThreadPool::work() {
-  for (;;) {
-    Task task;
-    {
-      std::unique_lock lock(mutex_);
-      arrived_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-      if (stopping_) return;
-      task = std::move(tasks_.front());
-      tasks_.pop_front();
+  while (Task task = next()) task();
+}
+
+Task ThreadPool::next() {
+  std::unique_lock lock(mutex_);
+  if (tasks_.empty() && !stopping_ && !polling_) {
+    polling_ = true;
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + kPoll;
+    while (queued_.load(std::memory_order_relaxed) == 0 &&
+           std::chrono::steady_clock::now() < until) {
+      std::this_thread::yield();  // lets whatever else could run here run
     }
-    task();
+    lock.lock();
+    polling_ = false;
   }
+  while (tasks_.empty() && !stopping_) {
+    ++sleeping_;
+    arrived_.wait(lock);
+    --sleeping_;
+  }
+  if (stopping_) return nullptr;
+  Task task = std::move(tasks_.front());
+  tasks_.pop_front();
+  queued_.store(tasks_.size(), std::memory_order_relaxed);
+  const bool wake = !tasks_.empty() && !polling_ && sleeping_ > 0;
+  lock.unlock();
+  if (wake) arrived_.notify_one();
+  return task;
 }
 
 ThreadPool& globalPool() {

@@ -34,5 +34,11 @@ std::string describe(const Value& value);
 // be an object or an array; anything else is an error of Error::kJSONDomain
 // with code 3840. Any thread.
 Result<Value> decode(std::string_view bytes);
+// The same, reading the string where it is, not a copy, when its spare
+// capacity holds the padding the parser reads past the end.
+Result<Value> decode(const std::string& bytes);
+inline Result<Value> decode(const char* text) {
+  return decode(std::string_view(text));
+}
 
 }  // namespace ovix::json

@@ -1,0 +1,58 @@
+#include "ovix/model/UuidIndex.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <functional>
+
+#include "ovix/model/AdValues.hpp"
+
+namespace ovix {
+
+std::uint32_t UuidIndex::hashOf(std::string_view uuid) {
+  return static_cast<std::uint32_t>(std::hash<std::string_view>()(uuid));
+}
+
+UuidIndex::Place& UuidIndex::placeOf(std::string_view uuid, std::uint32_t hash) {
+  const std::size_t mask = places_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    Place& place = places_[at];
+    if (place.entry == 0) return place;
+    if (place.hash == hash && entries_[place.entry - 1].values->uuid == uuid) return place;
+  }
+}
+
+UuidIndex::Entry* UuidIndex::find(std::string_view uuid) {
+  if (entries_.empty()) return nullptr;
+  const Place& place = placeOf(uuid, hashOf(uuid));
+  return place.entry == 0 ? nullptr : &entries_[place.entry - 1];
+}
+
+void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_t record) {
+  reserve(entries_.size() + 1);
+  const std::uint32_t hash = hashOf(values->uuid);
+  Place& place = placeOf(values->uuid, hash);
+  if (place.entry != 0) return;
+  entries_.push_back(Entry{std::move(values), record});
+  place = Place{hash, static_cast<std::uint32_t>(entries_.size())};
+}
+
+void UuidIndex::reserve(std::size_t count) {
+  if (count > entries_.capacity()) entries_.reserve(std::max(count, 2 * entries_.capacity()));
+  if (2 * count <= places_.size()) return;
+  std::vector<Place> old(std::bit_ceil(std::max<std::size_t>(2 * count, 16)));
+  old.swap(places_);
+  const std::size_t mask = places_.size() - 1;
+  for (const Place& place : old) {
+    if (place.entry == 0) continue;
+    std::size_t at = place.hash & mask;
+    while (places_[at].entry != 0) at = (at + 1) & mask;
+    places_[at] = place;
+  }
+}
+
+void UuidIndex::clear() {
+  entries_.clear();
+  std::fill(places_.begin(), places_.end(), Place());
+}
+
+}  // namespace ovix
