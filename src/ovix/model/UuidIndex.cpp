@@ -34,7 +34,7 @@ UuidIndex::Place& UuidIndex::placeOf(std::string_view uuid, std::uint32_t hash) 
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
     Place& place = places_[at];
     if (place.entry == 0) return place;
-    if (place.hash == hash && entries_[place.entry - 1].values->uuid == uuid) return place;
+    if (place.hash == hash && entries_[place.entry - 1].uuid == uuid) return place;
   }
 }
 
@@ -49,7 +49,8 @@ void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_
   const std::uint32_t hash = hashOf(values->uuid);
   Place& place = placeOf(values->uuid, hash);
   if (place.entry != 0) return;
-  entries_.push_back(Entry{std::move(values), record});
+  const std::string_view uuid = values->uuid;
+  entries_.push_back(Entry{uuid, std::move(values), record});
   place = Place{hash, static_cast<std::uint32_t>(entries_.size())};
 }
 
