@@ -18,7 +18,8 @@ class OvixAdInfo::Values {
   using List = std::span<const std::string_view>;
 
   // Empty views, for the maker to point at strings that outlive this.
-  Values() = default;
+  // User-provided, so that an array of them is not zeroed byte by byte first.
+  Values() {}  // NOLINT(modernize-use-equals-default)
   // Views of `fields`, which it holds; never null.
   explicit Values(std::shared_ptr<const Fields> fields);
   Values(const Values&) = delete;

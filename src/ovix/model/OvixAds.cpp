@@ -112,7 +112,7 @@ OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
   if (!first || first->claimed) return nullptr;
   if (!appended_.empty() && appended_.contains(uuid)) return nullptr;
   first->claimed = true;
-  impressed_.push_back(first->values->uuid);
+  impressed_.push_back(first->uuid);
   return (*ads_)[first->record];
 }
 

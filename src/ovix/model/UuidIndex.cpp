@@ -2,14 +2,31 @@
 
 #include <algorithm>
 #include <bit>
-#include <functional>
+#include <cstring>
 
 #include "ovix/model/AdValues.hpp"
 
 namespace ovix {
 
 std::uint32_t UuidIndex::hashOf(std::string_view uuid) {
-  return static_cast<std::uint32_t>(std::hash<std::string_view>()(uuid));
+  // Eight bytes at a time, multiplied and folded: quicker than std::hash for
+  // 36 bytes, and well mixed for keys nobody chooses against the table (the
+  // parser's random uuids, a host's own).
+  std::uint64_t hash = 0x9E3779B97F4A7C15 ^ uuid.size();
+  const auto mix = [&](std::uint64_t word) {
+    hash = (hash ^ word) * 0xBF58476D1CE4E5B9;
+    hash ^= hash >> 31;
+  };
+  std::size_t at = 0;
+  for (; at + 8 <= uuid.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, uuid.data() + at, 8);
+    mix(word);
+  }
+  std::uint64_t tail = 0;
+  if (at < uuid.size()) std::memcpy(&tail, uuid.data() + at, uuid.size() - at);
+  mix(tail);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 UuidIndex::Place& UuidIndex::placeOf(std::string_view uuid, std::uint32_t hash) {
@@ -17,7 +34,7 @@ UuidIndex::Place& UuidIndex::placeOf(std::string_view uuid, std::uint32_t hash) 
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
     Place& place = places_[at];
     if (place.entry == 0) return place;
-    if (place.hash == hash && entries_[place.entry - 1].values->uuid == uuid) return place;
+    if (place.hash == hash && entries_[place.entry - 1].uuid == uuid) return place;
   }
 }
 
@@ -32,7 +49,8 @@ void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_
   const std::uint32_t hash = hashOf(values->uuid);
   Place& place = placeOf(values->uuid, hash);
   if (place.entry != 0) return;
-  entries_.push_back(Entry{std::move(values), record});
+  const std::string_view uuid = values->uuid;
+  entries_.push_back(Entry{uuid, std::move(values), record});
   place = Place{hash, static_cast<std::uint32_t>(entries_.size())};
 }
 

@@ -16,7 +16,10 @@ namespace ovix {
 class UuidIndex {
  public:
   struct Entry {
-    // Holds the uuid's bytes, so the key lives even when the record is changed.
+    // The key, held here so that a lookup reads no more than the entry and
+    // the key's bytes. `values` holds the bytes, so the key lives even when
+    // the record is changed.
+    std::string_view uuid;
     std::shared_ptr<const OvixAdInfo::Values> values;
     std::size_t record;
     bool claimed = false;  // an impression took the record
