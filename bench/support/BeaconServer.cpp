@@ -1,8 +1,5 @@
 #include "support/BeaconServer.hpp"
 
-#include <sys/socket.h>
-
-#include <future>
 #include <stdexcept>
 
 #include "ovix/platform/Network.hpp"
@@ -14,56 +11,30 @@ BeaconServer::BeaconServer(Scheme scheme, std::size_t concurrency, std::chrono::
   const auto serve = [this](const httplib::Request&, httplib::Response& response) {
     answer(response);
   };
+  if (scheme_ == Scheme::kHttps2) {
+    http2_ = std::make_unique<devserver::Http2Server>(
+        test::TlsServer::credentials(test::TlsServer::Certificate::kTrusted),
+        [this](const devserver::Exchange&) {
+          return devserver::Answer{.contentType = "image/gif", .delay = delay_};
+        });
+    if (auto failure = http2_->start("127.0.0.1", 0)) throw std::runtime_error(*failure);
+    port_ = http2_->port();
+  } else {
+    tls_ = std::make_unique<test::TlsServer>(scheme_ == Scheme::kHttps
+                                                 ? test::TlsServer::Certificate::kTrusted
+                                                 : test::TlsServer::Certificate::kNone,
+                                             concurrency, std::chrono::seconds(5));
+    tls_->handle("GET", "/imp/.*", serve);
+    port_ = tls_->port();
+  }
   if (scheme_ != Scheme::kHttp) {
-    if (scheme_ == Scheme::kHttps) {
-      tls_ = std::make_unique<test::TlsServer>(test::TlsServer::Certificate::kTrusted, concurrency,
-                                               std::chrono::seconds(5));
-      tls_->handle("GET", "/imp/.*", serve);
-      port_ = tls_->port();
-    } else {
-      http2_ = std::make_unique<devserver::Http2Server>(
-          test::TlsServer::credentials(test::TlsServer::Certificate::kTrusted),
-          [this](const devserver::Exchange&) {
-            return devserver::Answer{.contentType = "image/gif", .delay = delay_};
-          });
-      if (auto failure = http2_->start("127.0.0.1", 0)) throw std::runtime_error(*failure);
-      port_ = http2_->port();
-    }
     net::setExtraTrustedCertificates(test::TlsServer::trustedCertificatesPath());
     net::setConnectOverride("ad.ovix.example", 443, "127.0.0.1", port_);
-    return;
   }
-  plain_ = std::make_unique<httplib::Server>();
-  auto serving = std::make_shared<std::promise<void>>();
-  plain_->new_task_queue = [serving, concurrency] {
-    serving->set_value();
-    return new httplib::ThreadPool(concurrency);
-  };
-  plain_->set_tcp_nodelay(true);
-  plain_->set_keep_alive_max_count(1000);
-  auto listener = std::make_shared<int>(-1);
-  plain_->set_socket_options([listener](int fd) {
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    *listener = fd;
-  });
-  plain_->Get("/imp/.*", serve);
-  const int port = plain_->bind_to_any_port("127.0.0.1");
-  if (port <= 0) throw std::runtime_error("cannot bind the beacon server");
-  port_ = static_cast<std::uint16_t>(port);
-  // The library listens with a short backlog; a burst of beacons needs more.
-  if (*listener >= 0) ::listen(*listener, SOMAXCONN);
-  plainThread_ = std::thread([this] { plain_->listen_after_bind(); });
-  serving->get_future().wait();
 }
 
 BeaconServer::~BeaconServer() {
-  if (plain_) {
-    plain_->stop();
-    plainThread_.join();
-  } else {
-    net::clearConnectOverrides();
-  }
+  if (scheme_ != Scheme::kHttp) net::clearConnectOverrides();
 }
 
 std::string BeaconServer::url(std::size_t index) const {

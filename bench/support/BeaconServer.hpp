@@ -43,8 +43,6 @@ class BeaconServer {
   std::atomic<std::size_t> answered_{0};
   std::unique_ptr<test::TlsServer> tls_;
   std::unique_ptr<devserver::Http2Server> http2_;
-  std::unique_ptr<httplib::Server> plain_;
-  std::thread plainThread_;
   std::uint16_t port_ = 0;
 };
 
