@@ -62,6 +62,20 @@ class OVIX_EXPORT OvixManager {
   // The next ad of slot `infeedId` in rotation, or null when the slot has none.
   std::shared_ptr<OvixAdInfo> hasNextAd(const std::string& infeedId);
 
+  // How long an ad stays, in seconds, counted on a monotonic clock from when
+  // its answer arrived (from add() for the host's own records). Older ads
+  // leave the rotation and the inventory, at the latest at the next call
+  // that reaches the inventory, so hasNextAd never returns one and a cell
+  // bound to one sends no impression. 0 (the default), a negative value or
+  // NaN keeps ads until clearAd(). Ads already older leave now. Any thread.
+  void setAdTimeToLive(double seconds);
+  double adTimeToLive() const;
+  // The most ads a slot keeps: when an add brings more, the slot's oldest
+  // leave. 0 (the default) sets no cap. Slots holding more lose their oldest
+  // now. Any thread.
+  void setMaximumAdsPerSlot(std::size_t maximum);
+  std::size_t maximumAdsPerSlot() const;
+
   // Binds `adInfo` into a plain cell of exactly ui::TableViewCell (a subclass
   // is left alone) that is not yet loaded(): title and advertiser into its
   // labels, the placeholder then the image redrawn to `imageSize` into its

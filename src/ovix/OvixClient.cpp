@@ -65,6 +65,7 @@ void OvixClient::send(const OvixRequest& model, std::shared_ptr<dispatch::Queue>
       [self = shared_from_this(), failures = std::move(failures)](
           std::optional<std::string> data, std::optional<HttpResponse> response,
           std::optional<Error> error) {
+        const clock::TimePoint arrived = clock::now();
         ULogPrints(response);
         if (error) {
           ULog("_request(by:callback:)", "Error at the time of the ad request.");
@@ -82,7 +83,7 @@ void OvixClient::send(const OvixRequest& model, std::shared_ptr<dispatch::Queue>
           self->fail(failures, decoded.error());
           return;
         }
-        self->update(std::move(decoded.value()), std::nullopt);
+        self->update(std::move(decoded.value()), std::nullopt, arrived);
       },
       dispatch::makeSerialQueue());
   ULog("_request(by:callback:)", "END");
@@ -126,7 +127,8 @@ Result<std::string> OvixClient::makePostData(const OvixRequest& model) {
   return written;
 }
 
-void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> error) {
+void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> error,
+                        clock::TimePoint arrived) {
   ULog("update(_:error:)", "START");
   if (error) {
     failed("Optional(" + error->description() + ")", error);
@@ -137,7 +139,7 @@ void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> 
     return;
   }
   const auto records = OvixJsonParser().parse(*answer);
-  manager_.ovixAds()->add(records);
+  manager_.ovixAds()->add(records, arrived);
   if (auto delegate = ovixInfeed_.lock()) {
     delegate->successfulToReceivedAt(static_cast<std::int64_t>(records.size()));
     releaseOnMainThread(std::move(delegate));
@@ -146,9 +148,9 @@ void OvixClient::update(std::optional<json::Value> answer, std::optional<Error> 
 
 void OvixClient::fail(const std::shared_ptr<dispatch::Queue>& failures,
                       std::optional<Error> error) {
-  if (!failures) return update(std::nullopt, std::move(error));
+  if (!failures) return update(std::nullopt, std::move(error), {});
   failures->async([self = shared_from_this(), error = std::move(error)]() mutable {
-    self->update(std::nullopt, std::move(error));
+    self->update(std::nullopt, std::move(error), {});
   });
 }
 

@@ -9,6 +9,7 @@
 #include "ovix/OvixManager.hpp"
 #include "ovix/OvixRequest.hpp"
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/clock/Clock.hpp"
 #include "platform/json/Json.hpp"
 #include "platform/net/Request.hpp"
 
@@ -39,7 +40,9 @@ class OvixClient : public std::enable_shared_from_this<OvixClient> {
   // body could not be written).
   Result<net::Request> makeURLRequest(const std::string& url, const OvixRequest& model);
   Result<std::string> makePostData(const OvixRequest& model);
-  void update(std::optional<json::Value> answer, std::optional<Error> error);
+  // `arrived`: when the answer did, from which its ads' lifetime counts.
+  void update(std::optional<json::Value> answer, std::optional<Error> error,
+              clock::TimePoint arrived);
   // Runs update() for a failure on `failures`, or here when null.
   void fail(const std::shared_ptr<dispatch::Queue>& failures, std::optional<Error> error);
   void failed(const std::string& message, const std::optional<Error>& error);

@@ -5,6 +5,7 @@
 #include "ovix/model/OvixAds.hpp"
 #include "ovix/platform/Device.hpp"
 #include "ovix/platform/UserAgent.hpp"
+#include "platform/clock/Clock.hpp"
 
 namespace ovix {
 
@@ -47,6 +48,22 @@ void OvixManager::clearAd() {
 
 void OvixManager::add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list) {
   ovixAds_->add(list);
+}
+
+void OvixManager::setAdTimeToLive(double seconds) {
+  ovixAds_->setTimeToLive(clock::fromSeconds(seconds));
+}
+
+double OvixManager::adTimeToLive() const {
+  return std::chrono::duration<double>(ovixAds_->timeToLive()).count();
+}
+
+void OvixManager::setMaximumAdsPerSlot(std::size_t maximum) {
+  ovixAds_->setMaximumPerSlot(maximum);
+}
+
+std::size_t OvixManager::maximumAdsPerSlot() const {
+  return ovixAds_->maximumPerSlot();
 }
 
 std::shared_ptr<OvixAdInfo> OvixManager::hasNextAd(const std::string& infeedId) {

@@ -44,14 +44,41 @@ UuidIndex::Entry* UuidIndex::find(std::string_view uuid) {
   return place.entry == 0 ? nullptr : &entries_[place.entry - 1];
 }
 
-void UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values, std::size_t record) {
+std::pair<std::uint32_t, bool> UuidIndex::add(std::shared_ptr<const OvixAdInfo::Values> values,
+                                              std::uint32_t record) {
   reserve(entries_.size() + 1);
   const std::uint32_t hash = hashOf(values->uuid);
   Place& place = placeOf(values->uuid, hash);
-  if (place.entry != 0) return;
+  if (place.entry != 0) return {place.entry - 1, false};
   const std::string_view uuid = values->uuid;
-  entries_.push_back(Entry{uuid, std::move(values), record});
+  entries_.push_back(Entry{uuid, std::move(values), record, record});
   place = Place{hash, static_cast<std::uint32_t>(entries_.size())};
+  return {place.entry - 1, true};
+}
+
+std::optional<std::uint32_t> UuidIndex::remove(std::uint32_t id) {
+  // Linear probing without tombstones: the places after the hole that may
+  // move back into it do, so that every lookup still finds its key.
+  const std::size_t mask = places_.size() - 1;
+  std::size_t hole = static_cast<std::size_t>(
+      &placeOf(entries_[id].uuid, hashOf(entries_[id].uuid)) - &places_[0]);
+  for (std::size_t at = (hole + 1) & mask; places_[at].entry != 0; at = (at + 1) & mask) {
+    const std::size_t home = places_[at].hash & mask;
+    if (((at - home) & mask) >= ((at - hole) & mask)) {
+      places_[hole] = places_[at];
+      hole = at;
+    }
+  }
+  places_[hole] = Place();
+  const auto last = static_cast<std::uint32_t>(entries_.size() - 1);
+  std::optional<std::uint32_t> moved;
+  if (id != last) {
+    placeOf(entries_[last].uuid, hashOf(entries_[last].uuid)).entry = id + 1;
+    entries_[id] = std::move(entries_[last]);
+    moved = last;
+  }
+  entries_.pop_back();
+  return moved;
 }
 
 void UuidIndex::reserve(std::size_t count) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -17,60 +18,149 @@ namespace {
 using Record = std::shared_ptr<OvixAdInfo>;
 using List = std::vector<Record>;
 
-// The inventory as three plain lists scanned from the front: the reference
-// the indexed OvixAds must agree with, call for call and object for object.
+// The inventory as plain lists scanned from the front: the reference the
+// indexed OvixAds must agree with, call for call and object for object.
 // Copies records through their values, not copy(), so that a broken copy()
-// shows. One thread only.
+// shows. Time is a count the test moves. One thread only.
 struct LinearAds {
   static Record copy(const Record& record) {
     return std::make_shared<OvixAdInfo>(OvixAdInfo::Fields(*record->fields()));
   }
 
-  void add(const std::optional<List>& list) {
-    if (!list) return;
+  void add(const std::optional<List>& list, std::int64_t arrived) {
+    if (!list || list->empty()) return;
+    expire();
+    arrived = std::max(arrived, lastArrived);
+    lastArrived = arrived;
     const bool first = !ads;
     for (const Record& record : *list) {
       if (!record) continue;
       if (!ads) ads.emplace();
       if (!adsMirror) adsMirror.emplace();
       ads->push_back(first ? copy(record) : record);
+      stored.push_back({++made, arrived});
       adsMirror->push_back(first ? copy(ads->back()) : record);
+      mirrorOf.push_back(made);
+      if (cap != 0 && count(record->infeedId()) > cap) leaveOldest(record->infeedId());
     }
   }
 
   Record hasNextAd(const std::string& infeedId) {
+    expire();
     if (!adsMirror) return nullptr;
     auto ofSlot = [&](const Record& record) { return record->infeedId() == infeedId; };
     const auto found = std::find_if(adsMirror->begin(), adsMirror->end(), ofSlot);
     if (found == adsMirror->end()) return nullptr;
     Record next = *found;
+    mirrorOf.erase(mirrorOf.begin() + (found - adsMirror->begin()));
     adsMirror->erase(found);
-    if (std::none_of(adsMirror->begin(), adsMirror->end(), ofSlot)) {
-      for (const Record& record : *ads) {
-        if (ofSlot(record)) adsMirror->push_back(copy(record));
-      }
-    }
+    if (std::none_of(adsMirror->begin(), adsMirror->end(), ofSlot)) restore(infeedId);
     return next;
   }
 
-  void clear() { *this = LinearAds(); }
+  void restore(const std::string& infeedId) {
+    for (std::size_t i = 0; i < ads->size(); ++i) {
+      if ((*ads)[i]->infeedId() != infeedId) continue;
+      adsMirror->push_back(copy((*ads)[i]));
+      mirrorOf.push_back(stored[i].first);
+    }
+  }
+
+  void clear() {
+    LinearAds cleared;
+    cleared.now = now;
+    cleared.lastArrived = lastArrived;
+    cleared.ttl = ttl;
+    cleared.cap = cap;
+    cleared.made = made;
+    *this = std::move(cleared);
+  }
 
   Record claimImpression(const std::string& uuid) {
-    if (!ads || std::find(impressed.begin(), impressed.end(), uuid) != impressed.end()) {
+    expire();
+    if (!ads || std::find_if(impressed.begin(), impressed.end(), [&](const auto& entry) {
+                  return entry.first == uuid;
+                }) != impressed.end()) {
       return nullptr;
     }
     const auto found = std::find_if(ads->begin(), ads->end(),
                                     [&](const Record& record) { return record->uuid() == uuid; });
     if (found == ads->end()) return nullptr;
-    impressed.push_back(uuid);
+    impressed.emplace_back(uuid, true);
     return *found;
   }
 
-  void appendImpressed(std::string uuid) { impressed.push_back(std::move(uuid)); }
+  void appendImpressed(std::string uuid) { impressed.emplace_back(std::move(uuid), false); }
 
-  std::optional<List> ads;             // every record, all slots, load order
-  std::optional<List> adsMirror;       // the rotation, all slots mixed
-  std::vector<std::string> impressed;  // uuids, in the order recorded
+  void setTimeToLive(std::int64_t value) {
+    ttl = value;
+    expire();
+  }
+
+  void setMaximumPerSlot(std::size_t value) {
+    cap = value;
+    if (cap == 0 || !ads) return;
+    std::vector<std::string> slots;
+    for (const Record& record : *ads) slots.push_back(record->infeedId());
+    for (const std::string& slot : slots) {
+      while (count(slot) > cap) leaveOldest(slot);
+    }
+  }
+
+  std::size_t count(const std::string& infeedId) const {
+    return std::count_if(ads->begin(), ads->end(),
+                         [&](const Record& record) { return record->infeedId() == infeedId; });
+  }
+
+  void expire() {
+    while (ttl != 0 && ads && !ads->empty() && now - stored.front().second > ttl) leave(0);
+  }
+
+  void leaveOldest(const std::string& infeedId) {
+    const auto found = std::find_if(ads->begin(), ads->end(), [&](const Record& record) {
+      return record->infeedId() == infeedId;
+    });
+    leave(static_cast<std::size_t>(found - ads->begin()));
+  }
+
+  // The record at `i` leaves the lists; the claim of its uuid goes with the
+  // last record of that uuid.
+  void leave(std::size_t i) {
+    const Record gone = (*ads)[i];
+    const int id = stored[i].first;
+    ads->erase(ads->begin() + i);
+    stored.erase(stored.begin() + i);
+    for (std::size_t m = mirrorOf.size(); m-- > 0;) {
+      if (mirrorOf[m] != id) continue;
+      mirrorOf.erase(mirrorOf.begin() + m);
+      adsMirror->erase(adsMirror->begin() + m);
+    }
+    left.push_back(gone->uuid());
+    const auto ofUuid = [&](const Record& record) { return record->uuid() == gone->uuid(); };
+    if (std::none_of(ads->begin(), ads->end(), ofUuid)) {
+      std::erase_if(impressed,
+                    [&](const auto& entry) { return entry.second && entry.first == gone->uuid(); });
+    }
+  }
+
+  std::vector<std::string> impressedUuids() const {
+    std::vector<std::string> uuids;
+    for (const auto& entry : impressed) uuids.push_back(entry.first);
+    return uuids;
+  }
+
+  std::int64_t now = 0;
+  std::int64_t lastArrived = 0;
+  std::int64_t ttl = 0;           // 0: no lifetime
+  std::size_t cap = 0;            // 0: no cap
+  std::optional<List> ads;        // every record, all slots, load order
+  std::optional<List> adsMirror;  // the rotation, all slots mixed
+  int made = 0;
+  std::vector<std::pair<int, std::int64_t>> stored;  // each record of ads: its id, its arrival
+  std::vector<int> mirrorOf;  // each record of adsMirror: the id it stands for
+  std::vector<std::pair<std::string, bool>>
+      impressed;                  // uuids in the order recorded; whether claimed
+  std::vector<std::string> left;  // uuids of records that left
 };
 
 // A record whose values all derive from `n`.
@@ -115,8 +205,20 @@ struct Names {
 const std::vector<std::string> kSlots{"s0", "s1", "s2", ""};
 constexpr int kUuids = 24;
 
+// The inventory's clock, as the test sets it.
+std::atomic<std::int64_t> differentialNow{0};
+clock::TimePoint differentialClock() {
+  return clock::TimePoint(clock::Duration(differentialNow.load()));
+}
+
 class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
  protected:
+  void SetUp() override {
+    differentialNow = 0;
+    clock::setSourceForTesting(&differentialClock);
+  }
+  void TearDown() override { clock::setSourceForTesting(nullptr); }
+
   std::size_t pick(std::size_t n) { return rng_() % n; }
 
   std::string loadedUuid() { return std::string("u").append(std::to_string(pick(kUuids))); }
@@ -149,8 +251,10 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
         ASSERT_TRUE(match(forModel->back(), forReal->back()));
       }
     }
-    model_.add(forModel);
-    real_.add(forReal);
+    // Now and then a batch that arrived before the last one stored.
+    const std::int64_t arrived = model_.now - (pick(4) == 0 ? std::int64_t(pick(20)) : 0);
+    model_.add(forModel, arrived);
+    real_.add(forReal, clock::TimePoint(clock::Duration(arrived)));
   }
 
   void step() {
@@ -158,6 +262,17 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
     if (op == 0) {
       model_.clear();
       real_.clear();
+    } else if (op < 5) {
+      model_.now += static_cast<std::int64_t>(pick(40));
+      differentialNow = model_.now;
+    } else if (op == 5) {
+      const std::int64_t ttl = std::vector<std::int64_t>{0, 30, 120}[pick(3)];
+      model_.setTimeToLive(ttl);
+      real_.setTimeToLive(clock::Duration(ttl));
+    } else if (op == 6) {
+      const std::size_t cap = pick(4) * 3;
+      model_.setMaximumPerSlot(cap);
+      real_.setMaximumPerSlot(cap);
     } else if (op < 25) {
       add();
     } else if (op < 70) {
@@ -198,7 +313,10 @@ class OvixAdsDifferentialTest : public ::testing::TestWithParam<std::uint32_t> {
   Names realNames_;
   int made_ = 0;
   LinearAds model_;
-  OvixAds real_;
+  std::vector<std::string> left_;
+  OvixAds real_{[this](std::vector<std::string> uuids) {
+    left_.insert(left_.end(), uuids.begin(), uuids.end());
+  }};
 };
 
 TEST_P(OvixAdsDifferentialTest, AgreesWithThePlainListsCallForCallAndObjectForObject) {
@@ -211,7 +329,13 @@ TEST_P(OvixAdsDifferentialTest, AgreesWithThePlainListsCallForCallAndObjectForOb
     if (pick(8) == 0) {
       ASSERT_TRUE(same(model_.adsMirror, real_.adsMirror())) << "adsMirror()";
     }
-    ASSERT_EQ(model_.impressed, real_.impressed());
+    ASSERT_EQ(model_.impressedUuids(), real_.impressed());
+    // Within one call the order of slots may differ.
+    std::sort(model_.left.begin(), model_.left.end());
+    std::sort(left_.begin(), left_.end());
+    ASSERT_EQ(model_.left, left_) << "left";
+    model_.left.clear();
+    left_.clear();
   }
 }
 
