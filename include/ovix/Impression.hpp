@@ -13,9 +13,11 @@ namespace ovix {
 // Sends one ad's impression beacons: a GET per usable URL of impUrl and then
 // viewableImpUrl, each on a session of its own, never retried; at most the
 // first 10 usable URLs of each list, the rest logged as dropped. Answers and
-// failures are only logged; an answer's body is not kept. Make it with std::make_shared; it lives
-// until the last beacon has completed. Most hosts call OvixManager::tryImpression, which sends each
-// ad once, instead.
+// failures are logged, and reported to the shared manager's event listener
+// when it has one (see OvixEventListener); an answer's body is not kept. Make
+// it with std::make_shared; it lives until the last beacon has completed.
+// Most hosts call OvixManager::tryImpression, which sends each ad once,
+// instead.
 class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
  public:
   Impression();

@@ -5,6 +5,7 @@
 #include "ovix/Logging.hpp"
 #include "ovix/OvixAdInfo.hpp"
 #include "ovix/OvixClickListener.hpp"
+#include "ovix/OvixEventListener.hpp"
 #include "ovix/OvixInfeed.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/OvixRequest.hpp"

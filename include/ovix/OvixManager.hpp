@@ -14,6 +14,7 @@
 namespace ovix {
 
 class OvixAds;
+class OvixEventListener;
 class OvixInfeed;
 class OvixRequest;
 
@@ -128,6 +129,17 @@ class OVIX_EXPORT OvixManager {
   // two threads at once. Works on shared() whatever the receiver. Any thread.
   void tryImpression(const std::shared_ptr<ui::View>& view, const std::string& from);
 
+  // The listener of impressions, beacons, clicks and expiries, held weakly;
+  // null sets none. The shared manager's listener hears them all; a manager
+  // of the host's own hears only its openAd. Without one the SDK posts
+  // nothing for them. Callbacks arrive on the main queue (see
+  // OvixEventListener). Any thread.
+  void setEventListener(std::shared_ptr<OvixEventListener> listener);
+  // The listener set, or null once it is released.
+  std::shared_ptr<OvixEventListener> eventListener() const;
+  // The same as held, for the SDK's own use.
+  std::weak_ptr<OvixEventListener> weakEventListener() const;
+
   // True exactly when the device model is "iPad" and disableTablet() is true.
   bool isDisableTablet() const;
 
@@ -175,15 +187,16 @@ class OVIX_EXPORT OvixManager {
   const std::unique_ptr<OvixAds> ovixAds_;
 
   mutable std::mutex mutex_;
-  std::shared_ptr<const Bundle> bundle_;  // guarded by mutex_
-  bool disableTablet_ = true;             // guarded by mutex_
-  Rect adFrameInDefaultCell_;             // guarded by mutex_
-  std::string adLabelString_ = "PR";      // guarded by mutex_
-  Rect imageViewRect_;                    // guarded by mutex_
-  std::string bundleIdentifier_;          // guarded by mutex_
-  std::string version_;                   // guarded by mutex_
-  double screenWidth_ = 0;                // guarded by mutex_
-  std::string userAgent_;                 // guarded by mutex_
+  std::shared_ptr<const Bundle> bundle_;            // guarded by mutex_
+  bool disableTablet_ = true;                       // guarded by mutex_
+  Rect adFrameInDefaultCell_;                       // guarded by mutex_
+  std::string adLabelString_ = "PR";                // guarded by mutex_
+  Rect imageViewRect_;                              // guarded by mutex_
+  std::string bundleIdentifier_;                    // guarded by mutex_
+  std::string version_;                             // guarded by mutex_
+  double screenWidth_ = 0;                          // guarded by mutex_
+  std::string userAgent_;                           // guarded by mutex_
+  std::weak_ptr<OvixEventListener> eventListener_;  // guarded by mutex_
 };
 
 }  // namespace ovix

@@ -3,7 +3,9 @@
 #include <map>
 
 #include "Limits.hpp"
+#include "ovix/OvixEventListener.hpp"
 #include "ovix/OvixManager.hpp"
+#include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/PercentEncoding.hpp"
 #include "ovix/model/AdValues.hpp"
@@ -13,8 +15,10 @@
 namespace ovix {
 namespace {
 
-// Sends one beacon, calling `callback` once it completes.
-void send(net::Url url, const std::string& userAgent, const std::function<void()>& callback) {
+// Sends one beacon of the ad `uuid`, calling `callback` once it completes.
+void send(net::Url url, const std::string& userAgent, std::string_view uuid,
+          const std::function<void()>& callback) {
+  std::string sent = url.string();
   net::Request request(std::move(url));
   request.setValue(userAgent, "User-Agent");
 
@@ -28,8 +32,9 @@ void send(net::Url url, const std::string& userAgent, const std::function<void()
   }
   ULog("imp(by:callback:)", "dataTaskWithRequest");
   net::fetch(std::move(request), configuration,
-             [callback](std::optional<std::string>, std::optional<HttpResponse> response,
-                        std::optional<Error> error) {
+             [callback, uuid = std::string(uuid), sent = std::move(sent)](
+                 std::optional<std::string>, std::optional<HttpResponse> response,
+                 std::optional<Error> error) {
                ULogPrints(response);
                if (!error) {
                  ULog("imp(by:callback:)", "Impression request completion.");
@@ -37,6 +42,12 @@ void send(net::Url url, const std::string& userAgent, const std::function<void()
                  ULog("imp(by:callback:)", "Impression request error.");
                  ULogPrints(*error);
                }
+               BeaconOutcome outcome{std::nullopt, std::move(error)};
+               if (response) outcome.status = static_cast<int>(response->statusCode());
+               events::post(OvixManager::shared(), [uuid, sent, outcome = std::move(outcome)](
+                                                       OvixEventListener& listener) {
+                 listener.beaconFinished(uuid, sent, outcome);
+               });
                callback();
              });
 }
@@ -62,7 +73,12 @@ void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
 }
 
 void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad) {
-  dispatch::globalQueue().async([self = shared_from_this(), values = ad->values()] {
+  auto values = ad->values();
+  events::post(OvixManager::shared(),
+               [uuid = std::string(values->uuid)](OvixEventListener& listener) {
+                 listener.impressionRecorded(uuid);
+               });
+  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values)] {
     self->imp(*values, [self] { self->update(); });
   });
 }
@@ -83,7 +99,7 @@ bool Impression::imp(const OvixAdInfo::Values& ad, const std::function<void()>& 
       if (text.empty()) continue;
       auto url = net::Url::make(addingPercentEncodingForURLQuery(text));
       if (!url) continue;
-      send(std::move(*url), userAgent, callback);
+      send(std::move(*url), userAgent, ad.uuid, callback);
       ++sent;
       started = true;
     }

@@ -2,11 +2,13 @@
 
 #include <mutex>
 
+#include "ovix/OvixEventListener.hpp"
 #include "ovix/OvixImageLoader.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/common/CellBinding.hpp"
 #include "ovix/common/Characters.hpp"
+#include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/OpenAd.hpp"
 #include "ovix/model/AdValues.hpp"
@@ -129,7 +131,13 @@ void OvixClickListener::setAdLabel(const std::shared_ptr<ui::TableViewCell>& cel
 
 void OvixClickListener::tappedAd(ui::Button& sender) {
   ULog("tappedAd", "START");
-  ULogPrints(OpenAd::openAd(clickUrl(sender)));
+  const auto url = clickUrl(sender);
+  const bool opened = OpenAd::openAd(url);
+  ULogPrints(opened);
+  const auto cell = sender.superview();
+  events::post(OvixManager::shared(),
+               [uuid = cell ? identifier(*cell) : std::string(), url = url.value_or(""),
+                opened](OvixEventListener& listener) { listener.adClicked(uuid, url, opened); });
 }
 
 void OvixClickListener::setInfeedInCustomCell(const std::shared_ptr<OvixAdInfo>& adInfo,

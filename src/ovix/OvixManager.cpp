@@ -1,6 +1,7 @@
 #include "ovix/OvixManager.hpp"
 
 #include "ovix/OvixClient.hpp"
+#include "ovix/OvixEventListener.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "ovix/platform/Device.hpp"
@@ -104,7 +105,14 @@ OVIX_GUARDED_SET(double, setScreenWidth, screenWidth_)
 OVIX_GUARDED_GET(std::string, userAgent, userAgent_)
 OVIX_GUARDED_SET(std::string, setUserAgent, userAgent_)
 
+OVIX_GUARDED_SET(std::shared_ptr<OvixEventListener>, setEventListener, eventListener_)
+OVIX_GUARDED_GET(std::weak_ptr<OvixEventListener>, weakEventListener, eventListener_)
+
 #undef OVIX_GUARDED_GET
 #undef OVIX_GUARDED_SET
+
+std::shared_ptr<OvixEventListener> OvixManager::eventListener() const {
+  return weakEventListener().lock();
+}
 
 }  // namespace ovix

@@ -2,10 +2,12 @@
 #include <typeinfo>
 
 #include "ovix/OvixClickListener.hpp"
+#include "ovix/OvixEventListener.hpp"
 #include "ovix/OvixImageLoader.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/common/CellBinding.hpp"
+#include "ovix/common/Events.hpp"
 #include "ovix/common/OpenAd.hpp"
 #include "ovix/model/AdValues.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
@@ -143,16 +145,24 @@ void OvixManager::prepareForReuse(const std::shared_ptr<ui::View>& cell) {
 
 bool OvixManager::openAd(const std::shared_ptr<ui::View>& view) {
   std::optional<std::string> url;
+  bool found = false;
   if (view) {
     for (const auto& subview : view->subviews()) {
       const auto* button = dynamic_cast<const ui::Button*>(subview.get());
       if (button && button->tag() == kClickButtonTag) {
         url = clickUrl(*button);
+        found = true;
         break;
       }
     }
   }
-  return OpenAd::openAd(url);
+  const bool opened = OpenAd::openAd(url);
+  if (found) {
+    events::post(*this,
+                 [uuid = identifier(*view), url = url.value_or(""),
+                  opened](OvixEventListener& listener) { listener.adClicked(uuid, url, opened); });
+  }
+  return opened;
 }
 
 }  // namespace ovix

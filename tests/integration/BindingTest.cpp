@@ -1,4 +1,8 @@
 // Binding ads into cells, their images and their click-through.
+#include <mutex>
+#include <thread>
+
+#include "ovix/common/Events.hpp"
 #include "support/IntegrationTest.hpp"
 
 namespace ovix {
@@ -190,6 +194,58 @@ TEST_F(BindingTest, TapsAndOpenAdHandTheClickUrlToTheApplication) {
   ui::Application::resetURLHandler();
   setClickUrl(*firstButton, "myapp://item/42");
   EXPECT_FALSE(manager().openAd(view)) << "the desktop opener takes http and https only";
+}
+
+// Taps and openAd are heard with the cell's ad, its click URL and whether it
+// opened. A listener released in a callback hears nothing more, and without
+// one nothing at all is posted to the main queue.
+TEST_F(BindingTest, ListenerHearsClicksUntilReleasedAndWithoutOneNothingIsPosted) {
+  auto listener = std::make_shared<test::RecordingListener>();
+  const auto heard = listener->heard;
+  manager().setEventListener(listener);
+  auto cell = ui::make<ui::TableViewCell>();
+  manager().setInfeed(cell, ad("landing"), 80, Size{60, 40});
+  const auto tap = [&] { clickButtons(*cell).at(0)->sendTouchUpInside(); };
+  tap();
+  handler_->failOpening = true;
+  EXPECT_FALSE(manager().openAd(cell));
+  EXPECT_FALSE(manager().openAd(cell->contentView())) << "no click button: no click";
+  EXPECT_TRUE(heard->empty()) << "posted, not called";
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(*heard, (std::vector<std::string>{
+                        "click uuid-landing https://click.example/landing opened",
+                        "click uuid-landing https://click.example/landing refused",
+                    }));
+
+  // Expiries come from any thread, each in a callback of its own.
+  heard->clear();
+  const std::weak_ptr<OvixEventListener> watcher = listener;
+  listener->onEvent = [&listener] { listener.reset(); };
+  std::thread([] { events::postAdsExpired({"old-1", "old-2"}); }).join();
+  tap();
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(*heard, std::vector<std::string>{"expired old-1"});
+  EXPECT_TRUE(watcher.expired());
+
+  // A listener gone is none: the same calls post nothing.
+  auto shown = boundCell(stock("quiet", {"https://ad.ovix.example/imp/quiet"}));
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  std::mutex mutex;
+  std::vector<dispatch::Task> posted;
+  dispatch::setMainExecutor([&](dispatch::Task task) {
+    std::lock_guard lock(mutex);
+    posted.push_back(std::move(task));
+  });
+  tap();
+  manager().openAd(cell);
+  manager().tryImpression(shown, test::kWillDisplay);
+  events::postAdsExpired({"old-3"});
+  const bool finished = dispatch::waitForPendingWork(10s);
+  dispatch::setMainExecutor(nullptr);
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(posted.size(), 0u);
+  EXPECT_EQ(server_.requests().size(), 1u) << "the beacon went";
+  for (auto& task : posted) task();
 }
 
 }  // namespace

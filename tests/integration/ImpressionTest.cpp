@@ -50,6 +50,35 @@ TEST_F(ImpressionTest, DisplayedCellSendsEveryUsableBeaconOnceEncodedAndLogsFail
   EXPECT_NE(text.find("deinit  message: deinit"), std::string::npos);
 }
 
+// The listener hears of an impression before any of its beacons, then of
+// each beacon once, with the URL as sent and its status or error; on the main
+// thread, never inside the call that caused it.
+TEST_F(ImpressionTest, ListenerHearsTheImpressionThenEachBeaconOnceOnTheMainThread) {
+  answer("GET", "/gone", "", 404, "text/plain");
+  const auto listener = std::make_shared<test::RecordingListener>();
+  manager().setEventListener(listener);
+  auto cell =
+      boundCell(stock("heard", {"https://ad.ovix.example/imp/a b", "https://127.0.0.1:1/refused"},
+                      {"https://ad.ovix.example/gone"}));
+  manager().tryImpression(cell, kWillDisplay);
+  manager().tryImpression(cell, kWillDisplay);
+  std::make_shared<Impression>()->imp(stock("direct", {}));
+  EXPECT_TRUE(listener->heard->empty()) << "posted, not called";
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+
+  auto heard = *listener->heard;
+  ASSERT_FALSE(heard.empty());
+  EXPECT_EQ(heard.front(), "impression heard");
+  std::sort(heard.begin() + 1, heard.end());
+  EXPECT_EQ(heard, (std::vector<std::string>{
+                       "impression heard",
+                       "beacon heard https://127.0.0.1:1/refused NSURLErrorDomain -1004",
+                       "beacon heard https://ad.ovix.example/gone 404",
+                       "beacon heard https://ad.ovix.example/imp/a%20b 200",
+                       "impression direct",
+                   }));
+}
+
 TEST_F(ImpressionTest, OnlyDisplayCallbacksCountAndEachAdOnceAcrossCellsAndCycles) {
   auto ad = stock("once", {"https://ad.ovix.example/imp/once"});
   auto cell = boundCell(ad);

@@ -49,6 +49,41 @@ class RecordingDelegate : public OvixInfeed {
   std::string heard_;  // guarded by mutex_
 };
 
+// Records the events it hears, one line each, in order: "impression UUID",
+// "beacon UUID URL [STATUS] [DOMAIN CODE]", "click UUID URL opened|refused",
+// "expired UUID", with " off main" for one heard elsewhere. The lines outlive
+// the listener.
+class RecordingListener : public OvixEventListener {
+ public:
+  const std::shared_ptr<std::vector<std::string>> heard =
+      std::make_shared<std::vector<std::string>>();
+  // Runs after each event is recorded.
+  std::function<void()> onEvent;
+
+  void impressionRecorded(const std::string& uuid) override { record("impression " + uuid); }
+  void beaconFinished(const std::string& uuid, const std::string& url,
+                      const BeaconOutcome& outcome) override {
+    std::string line = "beacon " + uuid + " " + url;
+    if (outcome.status) line.append(" ").append(std::to_string(*outcome.status));
+    if (outcome.error) {
+      line.append(" ").append(outcome.error->domain());
+      line.append(" ").append(std::to_string(outcome.error->code()));
+    }
+    record(std::move(line));
+  }
+  void adClicked(const std::string& uuid, const std::string& url, bool opened) override {
+    record("click " + uuid + " " + url + (opened ? " opened" : " refused"));
+  }
+  void adExpired(const std::string& uuid) override { record("expired " + uuid); }
+
+ private:
+  void record(std::string line) {
+    if (!dispatch::isMainThread()) line += " off main";
+    heard->push_back(std::move(line));
+    if (onEvent) onEvent();
+  }
+};
+
 inline constexpr const char* kWillDisplay = "tableView(_:willDisplay:forRowAt:)";
 // The colours of the fixture's banners.
 inline constexpr std::uint32_t kRed = 0xFFC81E1E, kGreen = 0xFF1EC81E, kBlue = 0xFF1E1EC8;
@@ -93,6 +128,7 @@ class IntegrationTest : public ::testing::Test {
     manager().setImageViewRect(Rect());
     manager().setAdLabelString("PR");
     ui::Application::resetURLHandler();
+    manager().setEventListener(nullptr);
   }
 
   static OvixManager& manager() { return OvixManager::shared(); }

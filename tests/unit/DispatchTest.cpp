@@ -6,6 +6,7 @@
 #include <atomic>
 #include <future>
 #include <ranges>
+#include <stdexcept>
 #include <vector>
 
 namespace ovix::dispatch {
@@ -63,6 +64,25 @@ TEST(DispatchTest, SerialQueueRunsOneTaskAtATimeInOrderAndIsCurrentInsideThem) {
   finished.get_future().wait();
   EXPECT_FALSE(broken) << "tasks overlapped, or ran outside their queue";
   EXPECT_TRUE(std::ranges::equal(order, std::views::iota(0, 100)));
+}
+
+// A host's callback that throws: the exception reaches the host's loop, and
+// no task queued after it is lost.
+TEST(DispatchTest, ExceptionOfATaskReachesTheCallerAndTheTasksAfterItStayQueuedInOrder) {
+  std::vector<int> order;
+  const auto post = [&](int i) {
+    mainQueue().async([&order, i] {
+      order.push_back(i);
+      if (i < 0) throw std::runtime_error("host");
+    });
+  };
+  for (const int i : {1, -2, 3}) post(i);
+  EXPECT_THROW(drainMainQueue(), std::runtime_error);
+  for (const int i : {4, -5, 6}) post(i);
+  EXPECT_THROW(runMainQueueUntil([&] { return order.size() == 6; }, 10s), std::runtime_error);
+  EXPECT_EQ(drainMainQueue(), 1u);
+  EXPECT_EQ(order, (std::vector<int>{1, -2, 3, 4, -5, 6}));
+  EXPECT_TRUE(waitForPendingWork(10s)) << "the throwers' tasks ended";
 }
 
 }  // namespace

@@ -49,6 +49,10 @@ OVIX_EXPORT void setMainThread(std::thread::id id);
 
 // Runs the main-queue tasks queued now (not those they queue in turn).
 // Returns how many ran. Call on the main thread.
+//
+// An exception thrown by a task (a host's callback) leaves this call, and
+// runMainQueueUntil, to the caller; the tasks after it stay queued, in order,
+// for the next run.
 OVIX_EXPORT std::size_t drainMainQueue();
 
 // Runs main-queue tasks as they arrive until `done` returns true or the

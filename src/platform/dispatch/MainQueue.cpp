@@ -1,5 +1,6 @@
 #include "platform/dispatch/MainQueue.hpp"
 
+#include <iterator>
 #include <utility>
 
 #include "platform/dispatch/PendingWork.hpp"
@@ -26,11 +27,35 @@ std::size_t MainQueue::drain() {
     std::lock_guard lock(mutex_);
     now.swap(tasks_);
   }
-  for (Task& task : now) {
-    task();
-    task = nullptr;  // release what the task holds before the next one runs
+  std::size_t ran = 0;
+  try {
+    for (; ran < now.size(); ++ran) {
+      now[ran]();
+      now[ran] = nullptr;  // release what the task holds before the next one runs
+    }
+  } catch (...) {
+    // The thrower is dropped; those after it stay queued, ahead of any
+    // queued since, and the exception goes on to the host's loop.
+    now[ran] = nullptr;
+    requeue(std::move(now), ran + 1);
+    throw;
   }
-  return now.size();
+  return ran;
+}
+
+void MainQueue::requeue(std::deque<Task> tasks, std::size_t from) {
+  std::unique_lock lock(mutex_);
+  if (executor_) {
+    // Set by one of the tasks that ran: it takes what was queued.
+    Executor executor = executor_;
+    lock.unlock();
+    for (std::size_t i = from; i < tasks.size(); ++i) executor(std::move(tasks[i]));
+    return;
+  }
+  tasks_.insert(tasks_.begin(), std::make_move_iterator(tasks.begin() + from),
+                std::make_move_iterator(tasks.end()));
+  lock.unlock();
+  arrived_.notify_all();
 }
 
 bool MainQueue::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -24,11 +24,15 @@ class MainQueue final : public Queue {
   void wake();
 
  private:
+  // Puts tasks[from...] back at the front, in order, or hands them to the
+  // executor if one is set now.
+  void requeue(std::deque<Task> tasks, std::size_t from);
+
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::deque<Task> tasks_;      // guarded by mutex_
-  Executor executor_;           // guarded by mutex_
-  std::uint64_t wakeups_ = 0;   // guarded by mutex_
+  std::deque<Task> tasks_;     // guarded by mutex_
+  Executor executor_;          // guarded by mutex_
+  std::uint64_t wakeups_ = 0;  // guarded by mutex_
 };
 
 // The main queue's wake(): for code that waits on the main thread for work
