@@ -2,6 +2,7 @@
 
 #include "ovix/OvixClient.hpp"
 #include "ovix/OvixEventListener.hpp"
+#include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/model/OvixAds.hpp"
 #include "ovix/platform/Device.hpp"
@@ -19,7 +20,9 @@ OvixManager::OvixManager() : OvixManager(Bundle::sdk()) {}
 
 OvixManager::OvixManager(std::shared_ptr<const Bundle> bundle)
     : urlString_(std::string(OVIX_AD_SERVER_URL) + "/ad/v2.ios"),
-      ovixAds_(std::make_unique<OvixAds>()) {
+      ovixAds_(std::make_unique<OvixAds>([this](std::vector<std::string> uuids) {
+        events::postAdsExpired(*this, std::move(uuids));
+      })) {
   screenWidth_ = device::mainScreenBounds().size.width;
   bundle_ = bundle ? std::move(bundle) : Bundle::sdk();
   bundleIdentifier_ = Bundle::mainBundleIdentifier();

@@ -221,7 +221,7 @@ TEST_F(BindingTest, ListenerHearsClicksUntilReleasedAndWithoutOneNothingIsPosted
   heard->clear();
   const std::weak_ptr<OvixEventListener> watcher = listener;
   listener->onEvent = [&listener] { listener.reset(); };
-  std::thread([] { events::postAdsExpired({"old-1", "old-2"}); }).join();
+  std::thread([this] { events::postAdsExpired(manager(), {"old-1", "old-2"}); }).join();
   tap();
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(*heard, std::vector<std::string>{"expired old-1"});
@@ -239,7 +239,7 @@ TEST_F(BindingTest, ListenerHearsClicksUntilReleasedAndWithoutOneNothingIsPosted
   tap();
   manager().openAd(cell);
   manager().tryImpression(shown, test::kWillDisplay);
-  events::postAdsExpired({"old-3"});
+  events::postAdsExpired(manager(), {"old-3"});
   const bool finished = dispatch::waitForPendingWork(10s);
   dispatch::setMainExecutor(nullptr);
   EXPECT_TRUE(finished);

@@ -16,6 +16,12 @@ using test::RecordingDelegate;
 constexpr const char* kTwoAds = R"({"ads": {"a": [
     {"title": "First", "imp_url": ["https://imp/1"]}, {"title": "Second"}]}})";
 
+// The SDK's clock, moved ahead of the steady clock by what a test adds.
+std::atomic<std::int64_t> clockAheadSeconds{0};
+clock::TimePoint movedClock() {
+  return std::chrono::steady_clock::now() + std::chrono::seconds(clockAheadSeconds.load());
+}
+
 class LoadTest : public test::IntegrationTest {
  protected:
   // Loads from the main thread and waits for the outcome.
@@ -81,6 +87,40 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
   EXPECT_EQ(server_.requests().back().get_header_value("User-Agent"), "TestAgent/1.0");
   EXPECT_EQ(nlohmann::json::parse(server_.requests().back().body),
             with({{"infeeds", nlohmann::json::object()}, {"lat", 35.6}, {"lon", 139.7}}));
+}
+
+// A slot keeps its newest ads up to the cap, and ads leave once older than
+// their lifetime: out of the rotation, the inventory and the impressions, each
+// heard once as expired.
+TEST_F(LoadTest, AdsLeaveBeyondTheCapAndAfterTheirLifetimeAndAreHeardAsExpired) {
+  clock::setSourceForTesting(&movedClock);
+  clockAheadSeconds = 0;
+  auto listener = std::make_shared<test::RecordingListener>();
+  manager().setEventListener(listener);
+  manager().setAdTimeToLive(60);
+  manager().setMaximumAdsPerSlot(2);
+  answer("POST", "/ad/v2.ios", R"({"ads": {"a": [{"title": "1"}, {"title": "2"}, {"title": "3"}],
+      "b": [{"title": "4", "imp_url": ["https://ad.ovix.example/imp/4"]}]}})");
+  EXPECT_EQ(load(two)->heard(), "4 ads off main");
+  auto ads = *manager().ovixAds()->ads();
+  ASSERT_EQ(ads.size(), 3u);
+  EXPECT_EQ(ads[0]->title(), "2") << "the first of slot a left for the cap";
+  const auto cell = boundCell(manager().hasNextAd("b"));
+  EXPECT_EQ(manager().hasNextAd("a")->title(), "2");
+
+  clockAheadSeconds = 59;
+  EXPECT_EQ(manager().hasNextAd("a")->title(), "3") << "not yet older than its lifetime";
+  clockAheadSeconds = 61;
+  EXPECT_EQ(manager().hasNextAd("a"), nullptr);
+  manager().tryImpression(cell, test::kWillDisplay);
+  EXPECT_TRUE(manager().ovixAds()->ads()->empty());
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  // One for the cap, then the three in load order.
+  std::vector<std::string> expired{listener->heard->at(0)};
+  for (const auto& ad : ads) expired.push_back("expired " + ad->uuid());
+  EXPECT_EQ(*listener->heard, expired);
+  EXPECT_EQ(expired[0].rfind("expired ", 0), 0u);
+  EXPECT_EQ(server_.requests().size(), 1u) << "no beacon for an expired ad";
 }
 
 TEST_F(LoadTest, RequestsThatCannotBeSentFailBeforeLoadReturnsAndTabletsAreRefusedWhenDisabled) {

@@ -6,6 +6,7 @@
 
 #include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
+#include "platform/clock/Clock.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/TlsServer.hpp"
 
@@ -129,6 +130,9 @@ class IntegrationTest : public ::testing::Test {
     manager().setAdLabelString("PR");
     ui::Application::resetURLHandler();
     manager().setEventListener(nullptr);
+    manager().setAdTimeToLive(0);
+    manager().setMaximumAdsPerSlot(0);
+    clock::setSourceForTesting(nullptr);
   }
 
   static OvixManager& manager() { return OvixManager::shared(); }

@@ -19,8 +19,7 @@ void post(const OvixManager& manager, std::function<void(OvixEventListener&)> ev
   });
 }
 
-void postAdsExpired(std::vector<std::string> uuids) {
-  const OvixManager& manager = OvixManager::shared();
+void postAdsExpired(const OvixManager& manager, std::vector<std::string> uuids) {
   if (manager.weakEventListener().expired()) return;
   for (std::string& uuid : uuids) {
     post(manager,

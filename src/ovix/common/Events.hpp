@@ -17,14 +17,11 @@ namespace events {
 // thread.
 void post(const OvixManager& manager, std::function<void(OvixEventListener&)> event);
 
-// Reports each uuid's adExpired to the shared manager's event listener, in
-// order, each in a main-queue task of its own: a listener released in one
-// hears none of the rest. Posts nothing for an empty list or while there is
-// no listener. Any thread; it takes only the manager's mutex, which guards
-// plain fields, and the main queue's, so it may be called with the
-// inventory's lock held, unless the host has installed a main executor that
-// could wait on that lock.
-void postAdsExpired(std::vector<std::string> uuids);
+// Reports each uuid's adExpired to `manager`'s event listener, in order, each
+// in a main-queue task of its own: a listener released in one hears none of
+// the rest. Posts nothing for an empty list or while there is no listener.
+// Any thread.
+void postAdsExpired(const OvixManager& manager, std::vector<std::string> uuids);
 
 }  // namespace events
 }  // namespace ovix
