@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ovix/RequestBody.hpp"
 #include "ovix/platform/AdSupport.hpp"
 
 namespace ovix {
@@ -39,6 +40,29 @@ TEST(OvixRequestTest, TimeoutsLocationAndAdvertisingId) {
   adsupport::setAdvertisingTrackingEnabled(true);
   EXPECT_EQ(OvixRequest().advertisingId(), "6D92078A-8246-4BA4-AE5B-76104861E7DC");
   adsupport::setAdvertisingTrackingEnabled(false);
+}
+
+// The body as hosts' servers know it: any change to names, order or
+// whitespace breaks them.
+TEST(OvixRequestTest, BodyKeepsItsWireFormat) {
+  OvixRequest request;
+  request.set("a", 2);
+  request.setLocation(35.6, 139.7, -3);
+  request.setAdvertisingId("ID");
+  EXPECT_EQ(makePostBody(request, "com.example.app", "1.2.3").value(),
+            R"({
+  "advertising_id": "ID",
+  "altitude": -3.0,
+  "app": "com.example.app",
+  "infeeds": {
+    "a": {
+      "count": 2
+    }
+  },
+  "lat": 35.6,
+  "lon": 139.7,
+  "version": "1.2.3"
+})");
 }
 
 }  // namespace
