@@ -6,6 +6,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "ovix/Logging.hpp"
 #include "ovix/RequestBody.hpp"
 #include "ovix/platform/AdSupport.hpp"
 #include "support/CaptureStdout.hpp"
