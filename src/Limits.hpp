@@ -25,6 +25,8 @@ inline constexpr std::size_t kMaximumAdsPerAnswer = 1000;
 // A string of an answer longer than this, in bytes, counts as a value of the
 // wrong type.
 inline constexpr std::size_t kMaximumStringBytes = 8 << 10;
+// A host's privacy string longer than this, in bytes, is left out: real ones are far shorter.
+inline constexpr std::size_t kMaximumPrivacyStringBytes = 10000;
 // Beacons sent per list per ad: the first usable ones; the rest are logged
 // and dropped.
 inline constexpr std::size_t kMaximumBeaconsPerList = 10;

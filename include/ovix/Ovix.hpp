@@ -9,6 +9,7 @@
 #include "ovix/OvixInfeed.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/OvixRequest.hpp"
+#include "ovix/PrivacySignals.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/platform/AdSupport.hpp"
 #include "ovix/platform/Application.hpp"

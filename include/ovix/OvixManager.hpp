@@ -8,6 +8,7 @@
 
 #include "ovix/Export.hpp"
 #include "ovix/OvixAdInfo.hpp"
+#include "ovix/PrivacySignals.hpp"
 #include "ovix/platform/Bundle.hpp"
 #include "ovix/platform/Geometry.hpp"
 
@@ -53,7 +54,8 @@ class OVIX_EXPORT OvixManager {
   // Loads ads for `request`; `ovixInfeed`, held weakly, hears the outcome
   // (see OvixInfeed for which thread). Refused silently on an iPad while
   // disableTablet() is true. Asks ovix::useragent for the user agent while
-  // userAgent() is empty. Main thread; never blocks.
+  // userAgent() is empty. Sends privacySignals() as they are now; a later
+  // change leaves this load alone. Main thread; never blocks.
   void loadOvix(const OvixRequest& request, const std::shared_ptr<OvixInfeed>& ovixInfeed);
 
   // Empties the inventory: no ads, no rotation, no sent impressions.
@@ -167,6 +169,10 @@ class OVIX_EXPORT OvixManager {
   void setScreenWidth(double width);
   std::string userAgent() const;
   void setUserAgent(std::string userAgent);
+  // The user's privacy choices, sent with every load from the next one on
+  // (see PrivacySignals). Default: none set, and the body is as without them.
+  PrivacySignals privacySignals() const;
+  void setPrivacySignals(PrivacySignals signals);
 
   // The inventory, for the SDK's own use; never null.
   OvixAds* ovixAds() const { return ovixAds_.get(); }
@@ -197,6 +203,7 @@ class OVIX_EXPORT OvixManager {
   double screenWidth_ = 0;                          // guarded by mutex_
   std::string userAgent_;                           // guarded by mutex_
   std::weak_ptr<OvixEventListener> eventListener_;  // guarded by mutex_
+  PrivacySignals privacySignals_;                   // guarded by mutex_
 };
 
 }  // namespace ovix

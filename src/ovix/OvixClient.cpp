@@ -30,7 +30,8 @@ std::optional<std::string_view> utf8Text(std::string_view data) {
 
 }  // namespace
 
-OvixClient::OvixClient() : manager_(OvixManager::shared()) {}
+OvixClient::OvixClient(PrivacySignals privacy)
+    : manager_(OvixManager::shared()), privacy_(std::move(privacy)) {}
 
 OvixClient::~OvixClient() {
   console::writeLine(std::string(__FILE__) + " deinit");
@@ -112,7 +113,7 @@ Result<net::Request> OvixClient::makeURLRequest(const std::string& url, const Ov
 
 Result<std::string> OvixClient::makePostData(const OvixRequest& model) {
   ULog("makePostData(from:)", "START");
-  auto written = makePostBody(model, manager_.bundleIdentifier(), manager_.version());
+  auto written = makePostBody(model, manager_.bundleIdentifier(), manager_.version(), privacy_);
   if (!written) {
     ULog("makePostData(from:)",
          "Exception: JSONSerialization.data(withJSONObject: params, options: []).");

@@ -8,6 +8,7 @@
 #include "ovix/OvixInfeed.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/OvixRequest.hpp"
+#include "ovix/PrivacySignals.hpp"
 #include "ovix/platform/Dispatch.hpp"
 #include "platform/clock/Clock.hpp"
 #include "platform/json/Json.hpp"
@@ -23,7 +24,8 @@ namespace ovix {
 // when destroyed, whether or not logging is on.
 class OvixClient : public std::enable_shared_from_this<OvixClient> {
  public:
-  OvixClient();
+  // Sends `privacy`, the host's signals as they were when the load started.
+  explicit OvixClient(PrivacySignals privacy = {});
   ~OvixClient();
   OvixClient(const OvixClient&) = delete;
   OvixClient& operator=(const OvixClient&) = delete;
@@ -48,6 +50,7 @@ class OvixClient : public std::enable_shared_from_this<OvixClient> {
   void failed(const std::string& message, const std::optional<Error>& error);
 
   OvixManager& manager_;
+  const PrivacySignals privacy_;
   std::weak_ptr<OvixInfeed> ovixInfeed_;
 };
 

@@ -43,7 +43,7 @@ void OvixManager::loadOvix(const OvixRequest& request,
   ULog(version(), "loadOvix(by:ovixInfeed:)", std::source_location::current().line(), "");
   if (isDisableTablet()) return;
   if (userAgent().empty()) setUserAgent(useragent::browserUserAgent());
-  std::make_shared<OvixClient>()->request(request, ovixInfeed);
+  std::make_shared<OvixClient>(privacySignals())->request(request, ovixInfeed);
 }
 
 void OvixManager::clearAd() {
@@ -107,6 +107,8 @@ OVIX_GUARDED_GET(double, screenWidth, screenWidth_)
 OVIX_GUARDED_SET(double, setScreenWidth, screenWidth_)
 OVIX_GUARDED_GET(std::string, userAgent, userAgent_)
 OVIX_GUARDED_SET(std::string, setUserAgent, userAgent_)
+OVIX_GUARDED_GET(PrivacySignals, privacySignals, privacySignals_)
+OVIX_GUARDED_SET(PrivacySignals, setPrivacySignals, privacySignals_)
 
 OVIX_GUARDED_SET(std::shared_ptr<OvixEventListener>, setEventListener, eventListener_)
 OVIX_GUARDED_GET(std::weak_ptr<OvixEventListener>, weakEventListener, eventListener_)

@@ -1,9 +1,11 @@
-// An ad request from whatever a host puts in it: the JSON body and the HTTP
-// request a load would send, prepared for libcurl without being sent.
+// An ad request from whatever a host puts in it, privacy signals included:
+// the JSON body and the HTTP request a load would send, prepared for libcurl
+// without being sent.
 #include <simdjson.h>
 
 #include <cmath>
 
+#include "Limits.hpp"
 #include "fuzz/FuzzSupport.hpp"
 #include "ovix/RequestBody.hpp"
 #include "platform/net/DevelopmentSettings.hpp"
@@ -15,10 +17,27 @@ namespace {
 
 using simdjson::validate_utf8;
 
-// Fills a request from the input the way a host could, and tells whether a
-// body written from it must fail: a string that is not UTF-8 or a number
-// that is not finite among the fields the body carries.
-bool fill(Input& in, OvixRequest& request, std::string& app, std::string& version) {
+bool withholdsIdentifiers(const PrivacySignals& privacy) {
+  return privacy.coppa.value_or(false) || privacy.lmt.value_or(false);
+}
+
+// A privacy string, at times padded to the longest sent or one byte more.
+std::optional<std::string> privacyString(Input& in) {
+  if (!in.flag()) return std::nullopt;
+  std::string text = in.string();
+  if (in.flag()) text.resize(limits::kMaximumPrivacyStringBytes + (in.flag() ? 1 : 0), 'x');
+  return text;
+}
+
+// Whether a body must fail: a string that is not UTF-8 or a number that is
+// not finite among the fields it carries.
+struct Invalid {
+  bool always = false;
+  bool unlessWithheld = false;  // among the identifiers and the location
+};
+
+// Fills a request from the input the way a host could.
+Invalid fill(Input& in, OvixRequest& request, std::string& app, std::string& version) {
   bool invalid = false;
   const bool wholeMap = in.flag();
   OvixRequest::Infeeds infeeds;
@@ -38,19 +57,47 @@ bool fill(Input& in, OvixRequest& request, std::string& app, std::string& versio
   // Braced, read in order: the order of a call's arguments is the compiler's choice.
   const double at[] = {in.raw<double>(), in.raw<double>(), in.raw<double>()};
   request.setLocation(at[0], at[1], at[2]);
+  // What identifies the user or places the device, which COPPA and LMT withhold.
+  bool identifiersInvalid = false;
   if (request.enableCoordinate()) {
-    invalid |= !std::isfinite(request.latitude()) || !std::isfinite(request.longitude());
+    identifiersInvalid |= !std::isfinite(request.latitude()) || !std::isfinite(request.longitude());
   }
-  if (request.enableAltitude()) invalid |= !std::isfinite(request.altitude());
+  if (request.enableAltitude()) identifiersInvalid |= !std::isfinite(request.altitude());
   if (in.flag()) request.setAdvertisingId(in.flag() ? std::optional(in.string()) : std::nullopt);
-  invalid |= !validate_utf8(request.advertisingId().value_or(""));
+  identifiersInvalid |= !validate_utf8(request.advertisingId().value_or(""));
   if (in.flag()) request.setHttpMethod(in.flag() ? std::optional(in.string()) : std::nullopt);
   const bool asIs = in.flag();
   const double timeout = in.raw<double>();
   asIs ? request.setTimeout(timeout) : request.setRequestTimeout(timeout);
   app = in.string();
   version = in.string();
-  return invalid || !validate_utf8(app) || !validate_utf8(version);
+  return {invalid || !validate_utf8(app) || !validate_utf8(version), identifiersInvalid};
+}
+
+// Fills the privacy signals from the input; whether a string that is sent is
+// not UTF-8. Past the end of the input none is set.
+bool fill(Input& in, PrivacySignals& privacy) {
+  bool invalid = false;
+  const auto flag = [&]() -> std::optional<bool> {
+    if (!in.flag()) return std::nullopt;
+    return in.flag();
+  };
+  privacy.gdpr = flag();
+  privacy.coppa = flag();
+  privacy.lmt = flag();
+  if (in.flag()) {
+    privacy.gppSid.emplace();
+    for (int count = in.raw<std::uint8_t>() % 4; count > 0; --count) {
+      privacy.gppSid->push_back(in.raw<int>());
+    }
+  }
+  for (auto* text : {&privacy.consent, &privacy.gpp, &privacy.usPrivacy}) {
+    *text = privacyString(in);
+    if (*text && (*text)->size() <= limits::kMaximumPrivacyStringBytes) {
+      invalid |= !validate_utf8(**text);
+    }
+  }
+  return invalid;
 }
 
 }  // namespace
@@ -59,9 +106,14 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   Input in{std::string_view(reinterpret_cast<const char*>(data), size)};
   OvixRequest model;
   std::string app, version;
-  const bool invalid = fill(in, model, app, version);
+  const Invalid modelInvalid = fill(in, model, app, version);
+  const std::string userAgent = in.string();
+  // Read last, so that the corpus's earlier inputs keep their meaning.
+  PrivacySignals privacy;
+  const bool invalid = fill(in, privacy) || modelInvalid.always ||
+                       (modelInvalid.unlessWithheld && !withholdsIdentifiers(privacy));
 
-  auto body = makePostBody(model, app, version);
+  auto body = makePostBody(model, app, version, privacy);
   OVIX_FUZZ_CHECK(static_cast<bool>(body) == !invalid);
   if (!body) {
     OVIX_FUZZ_CHECK(body.error().domain() == Error::kJSONDomain && body.error().code() == 3852);
@@ -69,12 +121,17 @@ int fuzzRequest(const std::uint8_t* data, std::size_t size) {
   }
   // The body reads back as the dictionary it was written from.
   const auto parsed = nlohmann::json::parse(body.value(), nullptr, false);
-  OVIX_FUZZ_CHECK(!parsed.is_discarded() && parsed == makePostDictionary(model, app, version));
+  OVIX_FUZZ_CHECK(!parsed.is_discarded() &&
+                  parsed == makePostDictionary(model, app, version, privacy));
+  if (withholdsIdentifiers(privacy)) {
+    OVIX_FUZZ_CHECK(parsed["advertising_id"] == "" && !parsed.contains("lat") &&
+                    !parsed.contains("lon") && !parsed.contains("altitude"));
+  }
 
   // The request as the client assembles it, with the host's user agent.
   net::Request request(*net::Url::make("https://ad.ovix.example/ad/v2.ios"));
   request.method = model.httpMethod().value_or("POST");
-  request.setValue(in.string(), "User-Agent");
+  request.setValue(userAgent, "User-Agent");
   request.addValue("application/json", "Content-Type");
   request.body = std::move(body.value());
   const net::Configuration configuration{.timeoutIntervalForRequest = model.timeout()};

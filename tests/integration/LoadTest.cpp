@@ -76,17 +76,25 @@ TEST_F(LoadTest, SuccessPostsTheWireFormatAndReportsOffTheMainThreadWithAdsInPla
   EXPECT_EQ(nlohmann::json::parse(sent.body),
             with({{"infeeds", {{"a", {{"count", 2}}}}}, {"altitude", -3.0}}));
 
-  load([](OvixRequest& r) {
+  // The privacy signals go as they were when the load started.
+  manager().setPrivacySignals({.gdpr = true, .consent = "C"});
+  const auto put = startLoad([](OvixRequest& r) {
     r.setInfeeds(std::nullopt);
     r.setCoordinate(35.6, 139.7);
     r.setHttpMethod("PUT");
   });
+  manager().setPrivacySignals({});
+  ASSERT_TRUE(dispatch::runMainQueueUntil([&] { return put->calls() > 0; }, 10s));
   useragent::setProvider(nullptr);
   EXPECT_EQ(asked.load(), 1) << "the browser's user agent is asked once";
   EXPECT_EQ(server_.requests().back().method, "PUT");
   EXPECT_EQ(server_.requests().back().get_header_value("User-Agent"), "TestAgent/1.0");
   EXPECT_EQ(nlohmann::json::parse(server_.requests().back().body),
-            with({{"infeeds", nlohmann::json::object()}, {"lat", 35.6}, {"lon", 139.7}}));
+            with({{"infeeds", nlohmann::json::object()},
+                  {"lat", 35.6},
+                  {"lon", 139.7},
+                  {"gdpr", 1},
+                  {"consent", "C"}}));
 }
 
 // A slot keeps its newest ads up to the cap, and ads leave once older than

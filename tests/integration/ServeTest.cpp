@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
@@ -52,7 +53,8 @@ class ServeTest : public ::testing::Test {
 // Earlier versions cached a CA (CA:TRUE, no extended key usage), which a
 // browser that trusts it would take to sign any site: it makes way for a
 // server certificate, and its key is overwritten.
-TEST_F(ServeTest, OvixLoadRotatesImpressesOnceAndClicksOverLoopbackOnlyWithAServerCertificate) {
+TEST_F(ServeTest,
+       OvixLoadRotatesImpressesOnceClicksAndSendsPrivacyOverLoopbackOnlyWithAServerCertificate) {
   const auto earlier =
       devserver::Certificate::make("Earlier", -std::chrono::hours(1), std::chrono::hours(24 * 300));
   X509* ca = earlier->certificate();
@@ -81,9 +83,10 @@ TEST_F(ServeTest, OvixLoadRotatesImpressesOnceAndClicksOverLoopbackOnlyWithAServ
   // Bound to every address, it would take 127.0.0.2 too (all of 127/8 is loopback).
   EXPECT_EQ(load({"--infeed", "top-feed:1"}, "127.0.0.2").first, 1);
 
-  const auto [status, out] = load({"--infeed", "top-feed:1", "--rotate", "top-feed:2", "--rotate",
-                                   "news-feed:1", "--impress", "top-feed", "--impress", "top-feed",
-                                   "--impress", "news-feed", "--click", "top-feed"});
+  const auto [status, out] =
+      load({"--infeed", "top-feed:1", "--advertising-id", "ID-1", "--rotate", "top-feed:2",
+            "--rotate", "news-feed:1", "--impress", "top-feed", "--impress", "top-feed",
+            "--impress", "news-feed", "--click", "top-feed"});
   EXPECT_EQ(status, 0);
   // One ad, rotated; impressed under one uuid however often it shows.
   EXPECT_TRUE(std::regex_search(
@@ -92,10 +95,37 @@ TEST_F(ServeTest, OvixLoadRotatesImpressesOnceAndClicksOverLoopbackOnlyWithAServ
                       "impressed none\nopened https://ad.ovix.example/click/top-1\n$")))
       << out;
 
-  // One line per request; the beacons go out once, beside the banner's downloads.
+  // The privacy signals reach the server; under COPPA the identifier and the
+  // location do not.
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--coppa", "yes"}, {"--gpp-sid", "2,,6"}, {"--lmt"}}) {
+    const auto [refused, says] = load(bad);
+    EXPECT_EQ(refused, 2) << bad[0];
+    EXPECT_TRUE(says.starts_with("ovix load: " + bad[0] + " takes ")) << says;
+  }
+  const auto [coppa, said] = load({"--infeed", "top-feed:1", "--coppa", "1", "--consent", "X\x1b",
+                                   "--lat", "35.6", "--lon", "139.7", "--advertising-id", "ID-2"});
+  EXPECT_EQ(coppa, 0);
+  EXPECT_TRUE(said.ends_with("success 1\n")) << said;
+  httplib::Client curl("https://127.0.0.1:" + port_);
+  curl.set_ca_cert_path(certificate_);
+  const auto stats = curl.Get("/stats");
+  ASSERT_TRUE(stats);
+  EXPECT_EQ(nlohmann::json::parse(stats->body)["privacy"], nlohmann::json::parse(R"({
+      "carried": {"gdpr": 0, "consent": 1, "gpp": 0, "gpp_sid": 0, "us_privacy": 0,
+                  "coppa": 1, "lmt": 0},
+      "coppa_or_lmt": 1, "advertising_id": 1, "advertising_id_under_coppa_or_lmt": 0})"))
+      << stats->body;
+
+  // One line per request, privacy signals named only when sent; the beacons
+  // go out once, beside the banner's downloads.
   EXPECT_EQ(server_->stop(SIGINT), 0) << server_->errors();
   const std::string log = server_->remainingOutput();
   EXPECT_TRUE(log.starts_with("POST /ad/v2.ios 200 1 ad\n")) << log;
+  EXPECT_EQ(
+      test::occurrences(log, "\nPOST /ad/v2.ios 200 1 ad, privacy: consent=\"X\\u001b\" coppa=1\n"),
+      1u)
+      << log;
   EXPECT_TRUE(log.ends_with("\novix serve stopped by SIGINT\n")) << log;
   for (const std::string beacon : {"\nGET /imp/top-1 204\n", "\nGET /vimp/top-1 204\n"}) {
     EXPECT_EQ(test::occurrences(log, beacon), 1u) << beacon << " in " << log;

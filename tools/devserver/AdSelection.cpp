@@ -44,12 +44,15 @@ Result<AdSelection> selectAds(const Inventory& inventory, std::string_view body)
       return Failure{std::string("\"") + name + "\" must be a number"};
     }
   }
+  auto privacy = readPrivacy(request);
+  if (!privacy) return Failure{privacy.error().message};
   const auto infeeds = request.find("infeeds");
   if (infeeds == request.end()) return Failure{"the body has no \"infeeds\""};
   if (!infeeds->is_object()) return Failure{"\"infeeds\" must be an object of slot ids"};
 
   AdSelection selection{{{"ads", nlohmann::json::object()}, {"errors", nlohmann::json::object()}},
-                        {}};
+                        {},
+                        std::move(privacy.value())};
   for (const auto& [slot, entry] : infeeds->items()) {
     const auto count = countOf(slot, entry);
     if (!count) return Failure{count.error().message};

@@ -14,7 +14,7 @@ constexpr const char* kIndex =
     "  GET  /imp/ID       impression beacon\n"
     "  GET  /vimp/ID      viewable-impression beacon\n"
     "  GET  /click/ID     landing page\n"
-    "  GET  /stats        counts per ad\n";
+    "  GET  /stats        counts per ad, and of privacy signals\n";
 
 // What follows `prefix` in `path` when it is an id: letters, digits, '.',
 // '_' and '-'.
@@ -104,16 +104,19 @@ Answer Routes::ads(const std::string& body) const {
                   .body = nlohmann::json{{"error", selection.error().message}}.dump() + "\n",
                   .note = selection.error().message};
   }
+  const RequestPrivacy& privacy = selection.value().privacy;
+  counters_.count(privacy);
   Answer answer{.status = faults_.status.value_or(200), .delay = faults_.delay};
   const auto count = selection.value().served.size();
   answer.note = std::to_string(count) + (count == 1 ? " ad" : " ads");
   if (faults_.delay.count() > 0) {
     answer.note += ", delayed " + std::to_string(faults_.delay.count()) + " ms";
   }
+  if (faults_.garbage) answer.note += ", garbage body";
+  if (const auto said = privacy.note(); !said.empty()) answer.note += ", " + said;
   if (faults_.garbage) {
     answer.contentType = "text/html";
     answer.body = "<html><body>502 Bad Gateway</body></html>\n";
-    answer.note += ", garbage body";
     return answer;
   }
   for (const auto& served : selection.value().served) {

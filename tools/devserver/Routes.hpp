@@ -24,8 +24,9 @@ struct Faults {
 };
 
 // The development ad server's endpoints, for either transport:
-//   POST /ad/v2.ios      the ad answer (see selectAds); 400 and {"error": "..."}
-//                        for a body of another shape
+//   POST /ad/v2.ios      the ad answer (see selectAds), its log note naming the
+//                        privacy members the request carried (see RequestPrivacy);
+//                        400 and {"error": "..."} for a body of another shape
 //   GET /images/NAME     the sample banners (see makeSampleImages)
 //   GET /imp/ID          counts an impression of ad ID; 204, or 404 for no such ad
 //   GET /vimp/ID         the same for a viewable impression

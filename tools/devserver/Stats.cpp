@@ -15,7 +15,9 @@ nlohmann::json toJson(const AdCounts& counts) {
 nlohmann::json Stats::toJson() const {
   nlohmann::json perAd = nlohmann::json::object();
   for (const auto& [id, counts] : ads) perAd[id] = devserver::toJson(counts);
-  return {{"ads", std::move(perAd)}, {"totals", devserver::toJson(totals)}};
+  return {{"ads", std::move(perAd)},
+          {"totals", devserver::toJson(totals)},
+          {"privacy", privacy.toJson()}};
 }
 
 Counters::Counters(const std::vector<std::string>& adIds) {
@@ -44,11 +46,17 @@ bool Counters::count(const std::string& id, Event event) {
   return true;
 }
 
+void Counters::count(const RequestPrivacy& privacy) {
+  std::lock_guard lock(mutex_);
+  privacy_.add(privacy);
+}
+
 Stats Counters::stats() const {
   Stats stats;
   {
     std::lock_guard lock(mutex_);
     stats.ads.insert(counts_.begin(), counts_.end());
+    stats.privacy = privacy_;
   }
   for (const auto& [id, counts] : stats.ads) {
     stats.totals.served += counts.served;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "RequestPrivacy.hpp"
+
 namespace ovix::devserver {
 
 // What happened to one ad, or to all of them.
@@ -19,13 +21,14 @@ struct AdCounts {
   friend bool operator==(const AdCounts&, const AdCounts&) = default;
 };
 
-// The counts per ad id and their sums.
+// The counts per ad id and their sums, and the privacy of the ad requests.
 struct Stats {
   std::map<std::string, AdCounts> ads;
   AdCounts totals;
+  PrivacyCounts privacy;
 
   // {"ads": {"<id>": {"served": n, "impressions": n, "viewable_impressions": n,
-  //  "clicks": n}, ...}, "totals": {...}}
+  //  "clicks": n}, ...}, "totals": {...}, "privacy": {...}}
   nlohmann::json toJson() const;
 };
 
@@ -38,11 +41,14 @@ class Counters {
 
   // Counts one event of ad `id`; false, counting nothing, for an id not in the set.
   bool count(const std::string& id, Event event);
+  // Counts the privacy of one well-formed ad request.
+  void count(const RequestPrivacy& privacy);
   Stats stats() const;
 
  private:
   mutable std::mutex mutex_;
   std::map<std::string, AdCounts, std::less<>> counts_;  // guarded by mutex_
+  PrivacyCounts privacy_;                                // guarded by mutex_
 };
 
 }  // namespace ovix::devserver

@@ -26,6 +26,14 @@ constexpr const char* kLoadHelp =
     "  --user-agent UA        the user agent to send\n"
     "  --device-model MODEL   the device model (default iPhone)\n"
     "  --enable-tablet        load on an iPad too\n"
+    "  --gdpr 0|1             whether GDPR applies to the user\n"
+    "  --consent STRING       the TCF v2 consent string\n"
+    "  --gpp STRING           the GPP string\n"
+    "  --gpp-sid 2,6          the GPP sections that apply\n"
+    "  --us-privacy STRING    the US privacy string\n"
+    "  --coppa 0|1            child-directed treatment; 1 sends no advertising\n"
+    "                         identifier and no location\n"
+    "  --lmt 0|1              limit ad tracking; 1 as --coppa 1\n"
     "  --connect HOST:PORT    connect to HOST:PORT for the ad server's host\n"
     "  --cacert FILE          trust the certificates in FILE too\n"
     "  --rotate ID:N          after a success, take N ads of slot ID (repeatable)\n"
@@ -39,6 +47,7 @@ struct LoadOptions {
   std::vector<std::pair<std::string, long long>> infeeds;
   std::optional<double> lat, lon, altitude, timeout;
   std::optional<std::string> method, advertisingId, userAgent, deviceModel, connect, cacert;
+  PrivacySignals privacy;
   bool enableTablet = false;
   bool log = false;
   std::vector<std::pair<std::string, long long>> rotations;
@@ -94,6 +103,11 @@ std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
       into = needValue();
       return into.has_value();
     };
+    auto bit = [&](std::optional<bool>& into) {
+      auto value = needValue();
+      into = value ? parseBit(*value) : std::nullopt;
+      return into.has_value();
+    };
     auto named = [&](auto& into) {
       auto value = needValue();
       auto pair = value ? parseNamed(*value) : std::nullopt;
@@ -134,6 +148,24 @@ std::optional<int> parse(int argc, char** argv, LoadOptions& options) {
       ok = text(options.connect) && parseNamed(*options.connect).has_value();
     } else if (*name == "cacert") {
       ok = text(options.cacert);
+    } else if (*name == "gdpr" || *name == "coppa" || *name == "lmt") {
+      auto& into = *name == "gdpr"    ? options.privacy.gdpr
+                   : *name == "coppa" ? options.privacy.coppa
+                                      : options.privacy.lmt;
+      if (!bit(into)) return usageError("load", "--" + *name + " takes 0 or 1", kLoadHelp);
+    } else if (*name == "consent") {
+      ok = text(options.privacy.consent);
+    } else if (*name == "gpp") {
+      ok = text(options.privacy.gpp);
+    } else if (*name == "gpp-sid") {
+      auto value = needValue();
+      options.privacy.gppSid = value ? parseIntegerList(*value) : std::nullopt;
+      if (!options.privacy.gppSid) {
+        return usageError("load", "--gpp-sid takes integers separated by commas, such as 2,6",
+                          kLoadHelp);
+      }
+    } else if (*name == "us-privacy") {
+      ok = text(options.privacy.usPrivacy);
     } else if (*name == "enable-tablet") {
       options.enableTablet = true;
     } else if (*name == "log") {
@@ -184,6 +216,7 @@ std::optional<int> configure(const LoadOptions& options) {
   }
   if (options.userAgent) manager.setUserAgent(*options.userAgent);
   if (options.enableTablet) manager.setDisableTablet(false);
+  manager.setPrivacySignals(options.privacy);
   return std::nullopt;
 }
 

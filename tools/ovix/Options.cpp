@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace ovix::tool {
 
@@ -40,6 +41,27 @@ std::optional<std::pair<std::string, long long>> parseNamed(const std::string& t
   auto number = parseInteger(text.substr(colon + 1));
   if (!number) return std::nullopt;
   return std::make_pair(text.substr(0, colon), *number);
+}
+
+std::optional<bool> parseBit(const std::string& text) {
+  if (text == "0" || text == "1") return text == "1";
+  return std::nullopt;
+}
+
+std::optional<std::vector<int>> parseIntegerList(const std::string& text) {
+  std::vector<int> numbers;
+  std::size_t from = 0;
+  while (true) {
+    const auto comma = text.find(',', from);
+    const auto number = parseInteger(text.substr(from, comma - from));
+    if (!number || *number < std::numeric_limits<int>::min() ||
+        *number > std::numeric_limits<int>::max()) {
+      return std::nullopt;
+    }
+    numbers.push_back(static_cast<int>(*number));
+    if (comma == std::string::npos) return numbers;
+    from = comma + 1;
+  }
 }
 
 int usageError(const char* command, const std::string& message, const char* usage) {

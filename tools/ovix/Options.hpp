@@ -26,6 +26,10 @@ std::optional<double> parseNumber(const std::string& text);
 std::optional<long long> parseInteger(const std::string& text);
 // "NAME:NUMBER", split at the last colon.
 std::optional<std::pair<std::string, long long>> parseNamed(const std::string& text);
+// "0" or "1".
+std::optional<bool> parseBit(const std::string& text);
+// Integers separated by commas, such as "2,6"; at least one.
+std::optional<std::vector<int>> parseIntegerList(const std::string& text);
 
 // Prints "ovix COMMAND: MESSAGE" and then `usage` to standard error; returns
 // 2, the tool's exit status for a usage error.
