@@ -221,7 +221,7 @@ TEST_F(BindingTest, ListenerHearsClicksUntilReleasedAndWithoutOneNothingIsPosted
   heard->clear();
   const std::weak_ptr<OvixEventListener> watcher = listener;
   listener->onEvent = [&listener] { listener.reset(); };
-  std::thread([this] { events::postAdsExpired(manager(), {"old-1", "old-2"}); }).join();
+  std::thread([] { events::postAdsExpired(manager(), {"old-1", "old-2"}); }).join();
   tap();
   ASSERT_TRUE(dispatch::waitForPendingWork(10s));
   EXPECT_EQ(*heard, std::vector<std::string>{"expired old-1"});
