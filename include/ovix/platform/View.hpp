@@ -52,6 +52,14 @@ class OVIX_EXPORT View : public std::enable_shared_from_this<View> {
   // A change of size lets the view lay out its subviews.
   void setFrame(Rect frame);
 
+  // A hidden view and its subviews are not drawn, and a hidden ad is not on
+  // screen. Default: shown.
+  bool isHidden() const { return hidden_; }
+  void setHidden(bool hidden);
+  // How many times the view went from shown to hidden: tells whether it was
+  // hidden at some moment between two looks.
+  std::uint64_t timesHidden() const { return timesHidden_; }
+
   std::int64_t tag() const { return tag_; }
   void setTag(std::int64_t tag) { tag_ = tag; }
 
@@ -90,6 +98,8 @@ class OVIX_EXPORT View : public std::enable_shared_from_this<View> {
 
   Rect frame_;
   std::int64_t tag_ = 0;
+  bool hidden_ = false;
+  std::uint64_t timesHidden_ = 0;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> superview_;
 

@@ -4,15 +4,15 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/ui/CellLayout.hpp"
-#include "platform/ui/Text.hpp"
-#include "platform/gfx/Cairo.hpp"
-#include "platform/gfx/Pixels.hpp"
 #include "ovix/platform/Button.hpp"
 #include "ovix/platform/CollectionViewCell.hpp"
 #include "ovix/platform/ImageView.hpp"
 #include "ovix/platform/Label.hpp"
 #include "ovix/platform/TableViewCell.hpp"
+#include "platform/gfx/Cairo.hpp"
+#include "platform/gfx/Pixels.hpp"
+#include "platform/ui/CellLayout.hpp"
+#include "platform/ui/Text.hpp"
 
 namespace ovix::ui {
 namespace {
@@ -59,7 +59,9 @@ class Walk {
   explicit Walk(cairo_t* cr) : cr_(cr) {}
 
   // Draws `view` and its subviews at `frame`, in the current coordinates.
+  // A hidden view draws nothing.
   void draw(const View& view, Rect frame) {
+    if (view.isHidden()) return;
     cairo_save(cr_);
     cairo_translate(cr_, frame.origin.x, frame.origin.y);
     const Size bounds = frame.size;

@@ -14,6 +14,11 @@ void View::setFrame(Rect frame) {
   if (resized) layoutSubviews();
 }
 
+void View::setHidden(bool hidden) {
+  if (hidden && !hidden_) ++timesHidden_;
+  hidden_ = hidden;
+}
+
 void View::addSubview(std::shared_ptr<View> view) {
   if (!view || view.get() == this) return;
   for (auto above = superview(); above; above = above->superview()) {
