@@ -10,6 +10,8 @@
 
 namespace ovix {
 
+class Viewability;
+
 // Sends one ad's impression beacons: a GET per usable URL of impUrl and then
 // viewableImpUrl, each on a session of its own, never retried; at most the
 // first 10 usable URLs of each list, the rest logged as dropped. Answers and
@@ -17,7 +19,8 @@ namespace ovix {
 // when it has one (see OvixEventListener); an answer's body is not kept. Make
 // it with std::make_shared; it lives until the last beacon has completed.
 // Most hosts call OvixManager::tryImpression, which sends each ad once,
-// instead.
+// instead (and its viewableImpUrl once the ad is viewable, with viewability
+// measurement on).
 class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
  public:
   Impression();
@@ -32,13 +35,21 @@ class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
 
  private:
   friend class OvixManager;
+  friend class Viewability;
 
-  // As imp, for an ad whose uuid the caller has already recorded.
-  void impRecorded(const std::shared_ptr<OvixAdInfo>& ad);
-  void schedule(const std::shared_ptr<OvixAdInfo>& ad);
+  // As imp, for an ad whose uuid the caller has already recorded; without
+  // `viewable`, its viewableImpUrl list waits for viewRecorded.
+  void impRecorded(const std::shared_ptr<OvixAdInfo>& ad, bool viewable = true);
+  // Sends the ad's viewableImpUrl list, for an ad the caller has recorded as
+  // viewed, after posting viewableImpressionRecorded. Any thread.
+  void viewRecorded(const std::shared_ptr<OvixAdInfo>& ad);
+  void schedule(const std::shared_ptr<OvixAdInfo>& ad, bool viewable);
   // Starts a GET per usable URL of the ad's lists, calling `callback` after
   // each completes. Returns whether any was started.
   bool imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback);
+  // The same for impUrl when `impressions`, then viewableImpUrl when `viewable`.
+  bool imp(const OvixAdInfo::Values& ad, bool impressions, bool viewable,
+           const std::function<void()>& callback);
   void update() {}
 };
 

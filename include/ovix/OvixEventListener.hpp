@@ -35,6 +35,11 @@ class OVIX_EXPORT OvixEventListener {
   // Impression::imp.
   virtual void impressionRecorded(const std::string& /*uuid*/) {}
 
+  // The ad met the display standard for a viewable impression (see
+  // OvixManager::setViewabilityMeasurement) and its viewable beacons are
+  // starting. Once per ad until OvixManager::clearAd().
+  virtual void viewableImpressionRecorded(const std::string& /*uuid*/) {}
+
   // One beacon of the ad ended; `url` as it was sent, percent-encoded. After
   // the impressionRecorded it belongs to.
   virtual void beaconFinished(const std::string& /*uuid*/, const std::string& /*url*/,

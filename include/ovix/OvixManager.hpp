@@ -18,6 +18,7 @@ class OvixAds;
 class OvixEventListener;
 class OvixInfeed;
 class OvixRequest;
+class Viewability;
 
 namespace ui {
 class CollectionViewCell;
@@ -58,7 +59,8 @@ class OVIX_EXPORT OvixManager {
   // change leaves this load alone. Main thread; never blocks.
   void loadOvix(const OvixRequest& request, const std::shared_ptr<OvixInfeed>& ovixInfeed);
 
-  // Empties the inventory: no ads, no rotation, no sent impressions.
+  // Empties the inventory: no ads, no rotation, no sent impressions, viewable
+  // or not.
   void clearAd();
   // Adds records to the inventory; std::nullopt or an empty list does nothing.
   void add(const std::optional<std::vector<std::shared_ptr<OvixAdInfo>>>& list);
@@ -131,6 +133,34 @@ class OVIX_EXPORT OvixManager {
   // two threads at once. Works on shared() whatever the receiver. Any thread.
   void tryImpression(const std::shared_ptr<ui::View>& view, const std::string& from);
 
+  // Viewable impressions. Off (the default), tryImpression sends an ad's
+  // impUrl and viewableImpUrl lists together. On, it sends impUrl only, and
+  // viewableImpUrl waits until the ad has met the display standard in one of
+  // its views: at least 50% of the view on screen (30% for a view of 242,500
+  // points or more) for one continuous second, as reportVisibility tells,
+  // while the application is active and the view is not hidden. Then it goes
+  // once per ad until clearAd(), and the event listener hears
+  // viewableImpressionRecorded. The shared manager's setting decides. Any
+  // thread.
+  void setViewabilityMeasurement(bool isEnabled);
+  bool viewabilityMeasurement() const;
+
+  // Reports which part of `view`, in its own coordinates, is on screen: call
+  // it from the scroll and layout callbacks, with an empty rect once the view
+  // has left the screen. A report holds until the next, so a view that stays
+  // put completes its second without more. The share is that of the view's
+  // bounds that `visibleRect` covers. A report below the standard, hiding the
+  // view, prepareForReuse or a rebinding stop the view's second; the next
+  // report that meets it starts a fresh one. Counts only once the view's ad
+  // was impressed (tryImpression) and while measurement is on. Works on
+  // shared() whatever the receiver. Main thread.
+  void reportVisibility(const std::shared_ptr<ui::View>& view, Rect visibleRect);
+
+  // Reports that the application's window gained (true) or lost focus. While
+  // inactive no view's second runs, and losing focus stops every one. The
+  // default is active. Works on shared() whatever the receiver. Main thread.
+  void setApplicationActive(bool isActive);
+
   // The listener of impressions, beacons, clicks and expiries, held weakly;
   // null sets none. The shared manager's listener hears them all; a manager
   // of the host's own hears only its openAd. Without one the SDK posts
@@ -176,6 +206,8 @@ class OVIX_EXPORT OvixManager {
 
   // The inventory, for the SDK's own use; never null.
   OvixAds* ovixAds() const { return ovixAds_.get(); }
+  // The views' viewability clocks, for the SDK's own use; never null.
+  Viewability* viewability() const { return viewability_.get(); }
 
  private:
   // The host's views that a custom binding fills.
@@ -191,6 +223,7 @@ class OVIX_EXPORT OvixManager {
 
   const std::string urlString_;
   const std::unique_ptr<OvixAds> ovixAds_;
+  const std::unique_ptr<Viewability> viewability_;
 
   mutable std::mutex mutex_;
   std::shared_ptr<const Bundle> bundle_;            // guarded by mutex_
@@ -204,6 +237,7 @@ class OVIX_EXPORT OvixManager {
   std::string userAgent_;                           // guarded by mutex_
   std::weak_ptr<OvixEventListener> eventListener_;  // guarded by mutex_
   PrivacySignals privacySignals_;                   // guarded by mutex_
+  bool viewabilityMeasurement_ = false;             // guarded by mutex_
 };
 
 }  // namespace ovix

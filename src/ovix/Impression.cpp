@@ -64,31 +64,51 @@ void Impression::imp(const std::shared_ptr<OvixAdInfo>& ad) {
   ULog("imp(by:)", "START");
   if (!ad) return;
   OvixManager::shared().ovixAds()->appendImpressed(std::string(ad->values()->uuid));
-  schedule(ad);
+  schedule(ad, true);
 }
 
-void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
+void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad, bool viewable) {
   ULog("imp(by:)", "START");
-  schedule(ad);
+  schedule(ad, viewable);
 }
 
-void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad) {
+void Impression::viewRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
+  ULog("imp(by:)", "VIEWABLE");
+  auto values = ad->values();
+  events::post(OvixManager::shared(),
+               [uuid = std::string(values->uuid)](OvixEventListener& listener) {
+                 listener.viewableImpressionRecorded(uuid);
+               });
+  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values)] {
+    self->imp(*values, false, true, [self] { self->update(); });
+  });
+}
+
+void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad, bool viewable) {
   auto values = ad->values();
   events::post(OvixManager::shared(),
                [uuid = std::string(values->uuid)](OvixEventListener& listener) {
                  listener.impressionRecorded(uuid);
                });
-  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values)] {
-    self->imp(*values, [self] { self->update(); });
+  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values), viewable] {
+    self->imp(*values, true, viewable, [self] { self->update(); });
   });
 }
 
 bool Impression::imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback) {
+  return imp(ad, true, true, callback);
+}
+
+bool Impression::imp(const OvixAdInfo::Values& ad, bool impressions, bool viewable,
+                     const std::function<void()>& callback) {
   ULog("imp(by:callback:)", "START");
-  if (ad.impUrl.empty() && ad.viewableImpUrl.empty()) return false;
+  const OvixAdInfo::Values::List none;
+  const OvixAdInfo::Values::List lists[] = {impressions ? ad.impUrl : none,
+                                            viewable ? ad.viewableImpUrl : none};
+  if (lists[0].empty() && lists[1].empty()) return false;
   bool started = false;
   const std::string userAgent = OvixManager::shared().userAgent();
-  for (const OvixAdInfo::Values::List urls : {ad.impUrl, ad.viewableImpUrl}) {
+  for (const OvixAdInfo::Values::List urls : lists) {
     std::size_t sent = 0;
     std::size_t dropped = 0;
     for (const std::string_view text : urls) {

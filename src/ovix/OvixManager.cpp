@@ -2,6 +2,7 @@
 
 #include "ovix/OvixClient.hpp"
 #include "ovix/OvixEventListener.hpp"
+#include "ovix/Viewability.hpp"
 #include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/model/OvixAds.hpp"
@@ -22,7 +23,8 @@ OvixManager::OvixManager(std::shared_ptr<const Bundle> bundle)
     : urlString_(std::string(OVIX_AD_SERVER_URL) + "/ad/v2.ios"),
       ovixAds_(std::make_unique<OvixAds>([this](std::vector<std::string> uuids) {
         events::postAdsExpired(*this, std::move(uuids));
-      })) {
+      })),
+      viewability_(std::make_unique<Viewability>()) {
   screenWidth_ = device::mainScreenBounds().size.width;
   bundle_ = bundle ? std::move(bundle) : Bundle::sdk();
   bundleIdentifier_ = Bundle::mainBundleIdentifier();
@@ -109,6 +111,8 @@ OVIX_GUARDED_GET(std::string, userAgent, userAgent_)
 OVIX_GUARDED_SET(std::string, setUserAgent, userAgent_)
 OVIX_GUARDED_GET(PrivacySignals, privacySignals, privacySignals_)
 OVIX_GUARDED_SET(PrivacySignals, setPrivacySignals, privacySignals_)
+OVIX_GUARDED_GET(bool, viewabilityMeasurement, viewabilityMeasurement_)
+OVIX_GUARDED_SET(bool, setViewabilityMeasurement, viewabilityMeasurement_)
 
 OVIX_GUARDED_SET(std::shared_ptr<OvixEventListener>, setEventListener, eventListener_)
 OVIX_GUARDED_GET(std::weak_ptr<OvixEventListener>, weakEventListener, eventListener_)

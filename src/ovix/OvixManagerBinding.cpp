@@ -6,6 +6,7 @@
 #include "ovix/OvixImageLoader.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/Viewability.hpp"
 #include "ovix/common/CellBinding.hpp"
 #include "ovix/common/Events.hpp"
 #include "ovix/common/OpenAd.hpp"
@@ -57,6 +58,7 @@ std::shared_ptr<OvixClickListener> bindCell(ui::View& cell, const OvixAdInfo& ad
   }
   if (plain && !binding->hostStyles) binding->hostStyles = stylesOf(*plain);
   setCellBinding(cell, std::move(binding));
+  Viewability::stop(cell);
   // A custom binding adds no ad label of its own; none of an earlier one stays.
   if (const auto* table = dynamic_cast<const ui::TableViewCell*>(&cell)) {
     removeAdLabels(*table->contentView());
@@ -138,6 +140,7 @@ void OvixManager::prepareForReuse(const std::shared_ptr<ui::View>& cell) {
     if (table && binding->hostStyles) restore(*table, *binding->hostStyles);
     setCellBinding(*cell, nullptr);
   }
+  Viewability::stop(*cell);
   setLoaded(*cell, false);
   setIdentifier(*cell, "");
   setListener(*cell, nullptr);

@@ -1,4 +1,4 @@
-// The manager's visibility-triggered impression.
+// The manager's visibility-triggered impressions: on display, and viewable.
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -6,6 +6,7 @@
 #include "ovix/Impression.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
+#include "ovix/Viewability.hpp"
 #include "ovix/model/OvixAds.hpp"
 
 namespace ovix {
@@ -28,9 +29,19 @@ void OvixManager::tryImpression(const std::shared_ptr<ui::View>& view, const std
   if (!view || !namesWillDisplay(from)) return;
   // The test of the sent uuids and the record of this one are one step, so a
   // display reported twice at once still sends once.
-  auto ad = shared().ovixAds()->claimImpression(identifier(*view));
+  // With measurement on, the viewable beacons wait for the view's second.
+  const bool viewable = !shared().viewabilityMeasurement();
+  auto ad = shared().ovixAds()->claimImpression(identifier(*view), viewable);
   if (!ad) return;
-  std::make_shared<Impression>()->impRecorded(ad);
+  std::make_shared<Impression>()->impRecorded(ad, viewable);
+}
+
+void OvixManager::reportVisibility(const std::shared_ptr<ui::View>& view, Rect visibleRect) {
+  shared().viewability()->report(view, visibleRect);
+}
+
+void OvixManager::setApplicationActive(bool isActive) {
+  shared().viewability()->setApplicationActive(isActive);
 }
 
 }  // namespace ovix

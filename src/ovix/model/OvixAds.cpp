@@ -219,7 +219,7 @@ void OvixAds::clear() {
   appended_.clear();
 }
 
-OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
+OvixAds::Record OvixAds::claimImpression(const std::string& uuid, bool viewed) {
   std::vector<std::string> left;
   Record claimed;
   {
@@ -228,6 +228,36 @@ OvixAds::Record OvixAds::claimImpression(const std::string& uuid) {
     UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
     if (entry && entry->claimed == 0 && (appended_.empty() || !appended_.contains(uuid))) {
       entry->claimed = ++impressions_;
+      entry->viewed = viewed;
+      claimed = stored_[entry->first].record;
+    }
+  }
+  report(std::move(left));
+  return claimed;
+}
+
+bool OvixAds::awaitsViewable(const std::string& uuid) {
+  std::vector<std::string> left;
+  bool awaits = false;
+  {
+    std::lock_guard lock(mutex_);
+    expire(left);
+    const UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
+    awaits = entry && entry->claimed != 0 && !entry->viewed;
+  }
+  report(std::move(left));
+  return awaits;
+}
+
+OvixAds::Record OvixAds::claimViewable(const std::string& uuid) {
+  std::vector<std::string> left;
+  Record claimed;
+  {
+    std::lock_guard lock(mutex_);
+    expire(left);
+    UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
+    if (entry && entry->claimed != 0 && !entry->viewed) {
+      entry->viewed = true;
       claimed = stored_[entry->first].record;
     }
   }

@@ -61,9 +61,17 @@ class OvixAds {
   void clear();
 
   // If ads are loaded, `uuid` is not yet impressed and an ad with it is loaded:
-  // records `uuid` as impressed and returns the first such ad loaded. One step,
-  // so two callers never both get the ad. Any thread.
-  Record claimImpression(const std::string& uuid);
+  // records `uuid` as impressed, and as viewed too when `viewed`, and returns
+  // the first such ad loaded. One step, so two callers never both get the ad.
+  // Any thread.
+  Record claimImpression(const std::string& uuid, bool viewed = true);
+
+  // Whether an ad with `uuid` is loaded, impressed and not yet viewed. Any
+  // thread.
+  bool awaitsViewable(const std::string& uuid);
+  // If so, records `uuid` as viewed and returns the first such ad loaded. One
+  // step, so two callers never both get the ad. Any thread.
+  Record claimViewable(const std::string& uuid);
 
   // Records `uuid` as impressed, until clear. Any thread.
   void appendImpressed(std::string uuid);

@@ -29,6 +29,8 @@ class UuidIndex {
     std::uint32_t last;   // and its newest
     // When an impression took the records, in the owner's count; 0 if none has.
     std::uint64_t claimed = 0;
+    // Whether the records' viewable beacons were sent.
+    bool viewed = false;
   };
 
   // The entry of `uuid`, or null; valid until the next add, remove or clear.
