@@ -120,5 +120,136 @@ TEST_F(ImpressionTest, TwoThreadsReportingOneAdAtOnceSendItOnceAndDirectCallsSen
   EXPECT_EQ(manager().ovixAds()->impressed().size(), 3u);
 }
 
+// With measurement on, an ad's impUrl goes on display and its viewableImpUrl
+// once a view has shown enough of it for one continuous second: half, or 30%
+// of a view of 242,500 points or more. Anything that takes the view off
+// screen starts the second again at the next report.
+TEST_F(ImpressionTest, ViewableBeaconsWaitForOneContinuousSecondAtTheStandard) {
+  stopClock();
+  manager().setViewabilityMeasurement(true);
+  using Change = std::function<void(const std::shared_ptr<ui::TableViewCell>&)>;
+  const auto report = [](Rect visible) {
+    return [visible](const auto& cell) { manager().reportVisibility(cell, visible); };
+  };
+  const Rect half(-100, -100, 1000, 150);  // of 300 by 100, clipped to its bounds
+  struct Case {
+    std::string name;
+    Size size;
+    Rect visible;
+    Change interrupt;  // 600 ms in; the second starts again at the next report
+    Change resume;     // before that report
+  };
+  const std::vector<Case> cases{
+      {"half", {300, 100}, half, nullptr, nullptr},
+      {"short", {300, 100}, Rect(0, 51, 300, 49), nullptr, nullptr},
+      {"large", {500, 500}, Rect(0, 350, 500, 150), nullptr, nullptr},
+      {"largeshort", {500, 500}, Rect(0, 355, 500, 145), nullptr, nullptr},
+      {"scrolled", {300, 100}, half, report(Rect(0, 51, 300, 49)), nullptr},
+      {"offscreen", {300, 100}, half, report(Rect()), nullptr},
+      {"hidden",
+       {300, 100},
+       half,
+       [](const auto& cell) {
+         cell->setHidden(true);
+         cell->setHidden(false);
+       },
+       nullptr},
+      {"reused",
+       {300, 100},
+       half,
+       [](const auto& cell) { manager().prepareForReuse(cell); },
+       [](const auto& cell) { manager().setInfeed(cell, manager().hasNextAd("reused"), 80, {}); }},
+      {"inactive",
+       {300, 100},
+       half,
+       [](const auto&) {
+         manager().setApplicationActive(false);
+         manager().setApplicationActive(true);
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto viewable = [&] {
+      EXPECT_TRUE(dispatch::waitForPendingWork(10s));
+      std::size_t count = 0;
+      for (const auto& request : server_.requests()) count += request.target == "/vimp/" + c.name;
+      return count;
+    };
+    auto cell = boundCell(stock(c.name, {"https://ad.ovix.example/imp/" + c.name},
+                                {"https://ad.ovix.example/vimp/" + c.name}));
+    cell->setFrame(Rect(0, 0, c.size.width, c.size.height));
+    manager().reportVisibility(cell, c.visible);  // not yet impressed: no clock
+    manager().tryImpression(cell, kWillDisplay);
+    ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+    EXPECT_EQ(server_.requests().back().target, "/imp/" + c.name) << "impUrl only";
+    manager().reportVisibility(cell, c.visible);
+    advance(600ms);
+    if (c.interrupt) c.interrupt(cell);
+    advance(400ms);
+    const bool meets = c.name.find("short") == std::string::npos;
+    EXPECT_EQ(viewable(), meets && !c.interrupt ? 1u : 0u) << "after one second";
+    if (!c.interrupt) {
+      advance(5s);
+      manager().reportVisibility(cell, c.visible);
+      EXPECT_EQ(viewable(), meets ? 1u : 0u) << "once";
+      continue;
+    }
+    if (c.resume) c.resume(cell);
+    manager().reportVisibility(cell, c.visible);
+    advance(999ms);
+    EXPECT_EQ(viewable(), 0u) << "a fresh second";
+    advance(1ms);
+    EXPECT_EQ(viewable(), 1u);
+  }
+}
+
+// An ad shown in two cells is viewable once; the listener hears it once, on
+// the main thread. Off, nothing is measured; clearAd forgets what was viewed.
+TEST_F(ImpressionTest, AnAdIsViewableOnceAcrossCellsHeardOnTheMainThreadUntilCleared) {
+  stopClock();
+  const auto listener = std::make_shared<test::RecordingListener>();
+  manager().setEventListener(listener);
+  manager().setViewabilityMeasurement(true);
+  auto ad =
+      stock("twice", {"https://ad.ovix.example/imp/twice"}, {"https://ad.ovix.example/vimp/twice"});
+  std::vector cells{boundCell(ad), boundCell(manager().hasNextAd("twice"))};
+  for (const auto& cell : cells) {
+    cell->setFrame(Rect(0, 0, 320, 80));
+    manager().tryImpression(cell, kWillDisplay);
+    manager().reportVisibility(cell, cell->frame());
+  }
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  advance(1s);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(*listener->heard,
+            (std::vector<std::string>{
+                "impression twice", "beacon twice https://ad.ovix.example/imp/twice 200",
+                "viewable twice", "beacon twice https://ad.ovix.example/vimp/twice 200"}));
+
+  // Off: the claim sends both lists, and reports start nothing.
+  manager().setViewabilityMeasurement(false);
+  manager().clearAd();
+  manager().add(std::vector{ad});
+  manager().tryImpression(cells[0], kWillDisplay);
+  manager().reportVisibility(cells[0], cells[0]->frame());
+  advance(2s);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(server_.requests().size(), 4u);
+  EXPECT_EQ(listener->heard->size(), 7u) << "no viewable event of its own";
+
+  // Cleared again, the ad can be viewable again.
+  manager().setViewabilityMeasurement(true);
+  manager().clearAd();
+  manager().add(std::vector{ad});
+  manager().tryImpression(cells[1], kWillDisplay);
+  manager().reportVisibility(cells[1], cells[1]->frame());
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  advance(1s);
+  ASSERT_TRUE(dispatch::waitForPendingWork(10s));
+  EXPECT_EQ(server_.requests().size(), 6u);
+  EXPECT_EQ(listener->heard->back(), "beacon twice https://ad.ovix.example/vimp/twice 200");
+}
+
 }  // namespace
 }  // namespace ovix

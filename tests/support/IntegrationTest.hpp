@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 #include "encoders/ImageEncoders.hpp"
 #include "ovix/Ovix.hpp"
 #include "platform/clock/Clock.hpp"
+#include "platform/dispatch/Timers.hpp"
 #include "support/CaptureStdout.hpp"
 #include "support/TlsServer.hpp"
 
@@ -51,6 +53,7 @@ class RecordingDelegate : public OvixInfeed {
 };
 
 // Records the events it hears, one line each, in order: "impression UUID",
+// "viewable UUID",
 // "beacon UUID URL [STATUS] [DOMAIN CODE]", "click UUID URL opened|refused",
 // "expired UUID", with " off main" for one heard elsewhere. The lines outlive
 // the listener.
@@ -62,6 +65,7 @@ class RecordingListener : public OvixEventListener {
   std::function<void()> onEvent;
 
   void impressionRecorded(const std::string& uuid) override { record("impression " + uuid); }
+  void viewableImpressionRecorded(const std::string& uuid) override { record("viewable " + uuid); }
   void beaconFinished(const std::string& uuid, const std::string& url,
                       const BeaconOutcome& outcome) override {
     std::string line = "beacon " + uuid + " " + url;
@@ -132,7 +136,28 @@ class IntegrationTest : public ::testing::Test {
     manager().setEventListener(nullptr);
     manager().setAdTimeToLive(0);
     manager().setMaximumAdsPerSlot(0);
+    manager().setViewabilityMeasurement(false);
+    manager().setApplicationActive(true);
     clock::setSourceForTesting(nullptr);
+  }
+
+  // Stops the SDK's clock; advance() moves it.
+  static void stopClock() {
+    stoppedClockTicks = std::chrono::steady_clock::now().time_since_epoch().count();
+    clock::setSourceForTesting(
+        [] { return clock::TimePoint(clock::Duration(stoppedClockTicks.load())); });
+  }
+
+  // Moves the stopped clock by `step`, then runs the main queue until every
+  // timer due by then has run its task there: timers due at once post in the
+  // order set, so a marker set last runs last.
+  static void advance(clock::Duration step) {
+    stoppedClockTicks += step.count();
+    auto marked = std::make_shared<std::atomic<bool>>(false);
+    dispatch::after(clock::Duration::zero(), dispatch::mainQueue(), [marked] { *marked = true; });
+    dispatch::checkTimersNow();
+    EXPECT_TRUE(
+        dispatch::runMainQueueUntil([&] { return marked->load(); }, std::chrono::seconds(10)));
   }
 
   static OvixManager& manager() { return OvixManager::shared(); }
@@ -228,6 +253,7 @@ class IntegrationTest : public ::testing::Test {
   }
 
   TlsServer server_{TlsServer::Certificate::kTrusted, 32};
+  static inline std::atomic<clock::Duration::rep> stoppedClockTicks{0};
 };
 
 }  // namespace ovix::test
