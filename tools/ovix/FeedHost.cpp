@@ -1,5 +1,6 @@
 #include "FeedHost.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -89,9 +90,23 @@ std::int64_t loadAds() {
 
 void BeaconTally::displayed(const OvixAdInfo& ad) {
   if (!impressed_.insert(ad.uuid()).second) return;
-  for (const auto* urls : {&ad.impUrl(), &ad.viewableImpUrl()}) {
-    for (const auto& url : *urls) sent_ += !url.empty();
+  const auto usable = [](const std::vector<std::string>& urls) {
+    return static_cast<std::size_t>(
+        std::count_if(urls.begin(), urls.end(), [](const auto& url) { return !url.empty(); }));
+  };
+  sent_ += usable(ad.impUrl());
+  if (viewabilityMeasured_) {
+    viewableLater_[ad.uuid()] = usable(ad.viewableImpUrl());
+  } else {
+    sent_ += usable(ad.viewableImpUrl());
   }
+}
+
+void BeaconTally::viewed(const std::string& uuid) {
+  const auto found = viewableLater_.find(uuid);
+  if (found == viewableLater_.end()) return;
+  sent_ += found->second;
+  viewableLater_.erase(found);
 }
 
 std::optional<std::string> drawPicture(const std::vector<PictureRow>& rows, double height,

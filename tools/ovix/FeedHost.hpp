@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -47,14 +48,20 @@ void configure(const FeedOptions& options, const devserver::Server& server,
 std::int64_t loadAds();
 
 // The impression beacons the SDK sends as rows appear: those of an ad's
-// first display only.
+// first display only. With viewability measured, an ad's viewable beacons
+// count once viewed() tells that it became viewable.
 class BeaconTally {
  public:
+  explicit BeaconTally(bool viewabilityMeasured = false)
+      : viewabilityMeasured_(viewabilityMeasured) {}
   void displayed(const OvixAdInfo& ad);
+  void viewed(const std::string& uuid);
   std::size_t sent() const { return sent_; }
 
  private:
+  const bool viewabilityMeasured_;
   std::set<std::string> impressed_;
+  std::map<std::string, std::size_t> viewableLater_;  // by uuid
   std::size_t sent_ = 0;
 };
 

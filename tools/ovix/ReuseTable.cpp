@@ -7,7 +7,8 @@
 
 namespace ovix::tool {
 
-ReuseTable::ReuseTable(long long rows) : rows_(rows) {
+ReuseTable::ReuseTable(long long rows, bool viewabilityMeasured)
+    : viewabilityMeasured_(viewabilityMeasured), rows_(rows), beacons_(viewabilityMeasured) {
   const auto poolSize = static_cast<std::size_t>(kScreenHeight / kRowHeight) + 2;
   while (free_.size() < poolSize) free_.push_back(makeCell());
 }
@@ -17,9 +18,15 @@ void ReuseTable::scrollTo(double offset) {
   const auto first = static_cast<long long>(offset / kRowHeight);
   const auto end = static_cast<long long>(std::ceil((offset + kScreenHeight) / kRowHeight));
   const auto last = std::min(rows_, end) - 1;
+  auto& manager = OvixManager::shared();
   for (auto it = visible_.begin(); it != visible_.end();) {
     const bool gone = it->first < first || it->first > last;
-    if (gone) free_.push_back(it->second);
+    if (gone) {
+      if (viewabilityMeasured_ && data_.content(it->first).ad) {
+        manager.reportVisibility(it->second, Rect());
+      }
+      free_.push_back(it->second);
+    }
     it = gone ? visible_.erase(it) : std::next(it);
   }
   for (long long row = first; row <= last; ++row) {
@@ -30,9 +37,29 @@ void ReuseTable::scrollTo(double offset) {
     visible_[row] = cell;
     const RowContent& content = data_.content(row);
     FeedDataSource::show(cell, content);
-    OvixManager::shared().tryImpression(cell, kDisplayCallback);
+    manager.tryImpression(cell, kDisplayCallback);
     if (content.ad) beacons_.displayed(*content.ad);
   }
+  if (!viewabilityMeasured_) return;
+  for (const auto& [row, cell] : visible_) {
+    if (data_.content(row).ad) manager.reportVisibility(cell, visiblePart(row));
+  }
+}
+
+std::set<std::string> ReuseTable::adsHalfOnScreen() {
+  std::set<std::string> uuids;
+  for (const auto& [row, cell] : visible_) {
+    const auto& ad = data_.content(row).ad;
+    if (ad && visiblePart(row).size.height * 2 >= kRowHeight) uuids.insert(ad->uuid());
+  }
+  return uuids;
+}
+
+Rect ReuseTable::visiblePart(long long row) const {
+  const double y = kRowHeight * static_cast<double>(row) - offset_;
+  const double top = std::max(0.0, -y);
+  const double bottom = std::min(kRowHeight, kScreenHeight - y);
+  return bottom > top ? Rect(0, top, kScreenWidth, bottom - top) : Rect();
 }
 
 double ReuseTable::bottom() const {

@@ -2,6 +2,8 @@
 
 #include <map>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "FeedDataSource.hpp"
@@ -16,12 +18,19 @@ namespace ovix::tool {
 // shown by the data source as its row appears. Main thread.
 class ReuseTable {
  public:
-  explicit ReuseTable(long long rows);
+  // With `viewabilityMeasured`, the table reports what part of each ad row
+  // is on screen as it scrolls, and the tally waits for viewed().
+  ReuseTable(long long rows, bool viewabilityMeasured);
 
   // Scrolls so that `offset` points of the feed are above the screen: rows
   // that left give their cells back; rows that appear take one, are shown and
-  // reported to the SDK as displayed.
+  // reported to the SDK as displayed; each ad row on screen, or just gone
+  // from it, is reported with the part of it on screen.
   void scrollTo(double offset);
+  // The uuids of the ads of the rows at least half on screen.
+  std::set<std::string> adsHalfOnScreen();
+  // The SDK found the ad viewable.
+  void viewed(const std::string& uuid) { beacons_.viewed(uuid); }
   // The offset of the last screen.
   double bottom() const;
 
@@ -37,7 +46,10 @@ class ReuseTable {
 
  private:
   std::shared_ptr<ui::TableViewCell> makeCell();
+  // The part of `row` on screen, in its cell's coordinates; empty when none.
+  Rect visiblePart(long long row) const;
 
+  const bool viewabilityMeasured_;
   const long long rows_;
   FeedDataSource data_;
   BeaconTally beacons_;

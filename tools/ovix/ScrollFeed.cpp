@@ -7,7 +7,10 @@
 #include "ScrollFeed.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "ReuseTable.hpp"
@@ -20,9 +23,21 @@ using namespace std::chrono_literals;
 constexpr long long kScrollRows = 200;
 // Some screens long: a slow image lands on a cell that shows another row.
 constexpr auto kImageDelay = 300ms;
-// Each screen stays up for a few frames of the host's loop.
+// Each screen stays up for a few frames of the host's loop, too short for
+// an ad to become viewable; every sixth, from the second, for a bit over a
+// second, until the ads at least half on it are heard as viewable.
 constexpr auto kFrame = 16ms;
 constexpr int kFramesPerScreen = 5;
+constexpr int kHeldScreenEvery = 6;
+constexpr auto kHeld = 1100ms;
+constexpr auto kHeldAtMost = 3s;
+
+// Hears which ads became viewable. Main thread, like every callback.
+class ViewableAds : public OvixEventListener {
+ public:
+  void viewableImpressionRecorded(const std::string& uuid) override { uuids.insert(uuid); }
+  std::set<std::string> uuids;
+};
 
 // The images of every second sample ad, in the inventory's order.
 std::set<std::string> everySecondImage(const devserver::Inventory& inventory) {
@@ -46,6 +61,17 @@ void showScreen() {
   }
 }
 
+// The same for a screen held for at least kHeld, until `done` or kHeldAtMost.
+void holdScreen(const std::function<bool()>& done) {
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    std::this_thread::sleep_for(kFrame);
+    dispatch::drainMainQueue();
+    const auto held = std::chrono::steady_clock::now() - start;
+    if ((held >= kHeld && done()) || held >= kHeldAtMost) return;
+  }
+}
+
 }  // namespace
 
 int runScrollFeed(const FeedOptions& options) {
@@ -56,22 +82,42 @@ int runScrollFeed(const FeedOptions& options) {
   });
   if (!server) return 2;
   configure(options, *server, nullptr);
+  auto& manager = OvixManager::shared();
+  manager.setViewabilityMeasurement(true);
+  const auto viewable = std::make_shared<ViewableAds>();
+  manager.setEventListener(viewable);
   const std::int64_t loaded = loadAds();
   if (loaded < 0) return 1;
 
   const long long rows = options.rows.value_or(kScrollRows);
-  ReuseTable table(rows);
+  ReuseTable table(rows, true);
   RowFaults faults;
+  // The ads a held screen showed at least half of: exactly the viewable ones.
+  std::set<std::string> held;
+  int screen = 0;
   for (double offset = 0;; offset = std::min(offset + kScreenHeight, table.bottom())) {
     table.scrollTo(offset);
-    showScreen();
+    if (screen++ % kHeldScreenEvery == 1) {
+      const auto shown = table.adsHalfOnScreen();
+      held.insert(shown.begin(), shown.end());
+      holdScreen([&] {
+        return std::includes(viewable->uuids.begin(), viewable->uuids.end(), shown.begin(),
+                             shown.end());
+      });
+    } else {
+      showScreen();
+    }
     table.check(true, faults);
     if (offset >= table.bottom()) break;
   }
+  // The window loses focus: the last screen, up while images settle, counts
+  // no longer.
+  manager.setApplicationActive(false);
   // The last screen once every image has come: each ad row with its banner.
   const bool settled = dispatch::waitForPendingWork(10s);
   dispatch::drainMainQueue();
   table.check(false, faults);
+  for (const auto& uuid : viewable->uuids) table.viewed(uuid);
 
   const auto totals = server->stats().totals;
   const std::int64_t counted = totals.impressions + totals.viewableImpressions;
@@ -82,10 +128,16 @@ int runScrollFeed(const FeedOptions& options) {
             << "scrolled " << rows << " rows with " << table.cells() << " cells: " << table.adRows()
             << " ad rows, " << faults.wrongImages << " wrong images, " << faults.strayLabels
             << " stray labels, " << faults.strayButtons << " stray buttons\n"
+            << "viewable impressions " << viewable->uuids.size() << " of " << table.adRows()
+            << " ad rows shown\n"
             << "picture " << options.png << ' ' << size.value_or("none") << std::endl;
   server->stop();
+  if (viewable->uuids != held) {
+    std::cerr << "ovix feed: viewable ads differ from those held half on screen\n";
+  }
   const bool ok = settled && loaded > 0 && table.adRows() > 0 && !faults.any() &&
-                  counted == static_cast<std::int64_t>(sent) && size.has_value();
+                  viewable->uuids == held && counted == static_cast<std::int64_t>(sent) &&
+                  size.has_value();
   return ok ? 0 : 1;
 }
 
