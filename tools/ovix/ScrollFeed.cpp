@@ -4,6 +4,8 @@
 // The feed scrolls from top to bottom one screen at a time without waiting
 // for images; every second ad's image comes slowly, so some arrive after
 // their cell has moved on. After each screen, every row on it is checked.
+// Viewability is measured: only the ads that a screen held long enough
+// showed at least half of may become viewable, and exactly those must.
 #include "ScrollFeed.hpp"
 
 #include <algorithm>
@@ -24,11 +26,11 @@ constexpr long long kScrollRows = 200;
 // Some screens long: a slow image lands on a cell that shows another row.
 constexpr auto kImageDelay = 300ms;
 // Each screen stays up for a few frames of the host's loop, too short for
-// an ad to become viewable; every sixth, from the second, for a bit over a
+// an ad to become viewable; every tenth, from the second, for a bit over a
 // second, until the ads at least half on it are heard as viewable.
 constexpr auto kFrame = 16ms;
 constexpr int kFramesPerScreen = 5;
-constexpr int kHeldScreenEvery = 6;
+constexpr int kHeldScreenEvery = 10;
 constexpr auto kHeld = 1100ms;
 constexpr auto kHeldAtMost = 3s;
 
