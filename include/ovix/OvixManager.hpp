@@ -153,12 +153,14 @@ class OVIX_EXPORT OvixManager {
   // view, prepareForReuse or a rebinding stop the view's second; the next
   // report that meets it starts a fresh one. Counts only once the view's ad
   // was impressed (tryImpression) and while measurement is on. Works on
-  // shared() whatever the receiver. Main thread.
+  // shared() whatever the receiver. Main thread; ignored, with a log entry,
+  // elsewhere.
   void reportVisibility(const std::shared_ptr<ui::View>& view, Rect visibleRect);
 
   // Reports that the application's window gained (true) or lost focus. While
   // inactive no view's second runs, and losing focus stops every one. The
-  // default is active. Works on shared() whatever the receiver. Main thread.
+  // default is active. Works on shared() whatever the receiver. Main thread;
+  // ignored, with a log entry, elsewhere.
   void setApplicationActive(bool isActive);
 
   // The listener of impressions, beacons, clicks and expiries, held weakly;

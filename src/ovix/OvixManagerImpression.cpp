@@ -7,7 +7,9 @@
 #include "ovix/OvixManager.hpp"
 #include "ovix/ViewTags.hpp"
 #include "ovix/Viewability.hpp"
+#include "ovix/common/Log.hpp"
 #include "ovix/model/OvixAds.hpp"
+#include "ovix/platform/Dispatch.hpp"
 
 namespace ovix {
 namespace {
@@ -37,10 +39,19 @@ void OvixManager::tryImpression(const std::shared_ptr<ui::View>& view, const std
 }
 
 void OvixManager::reportVisibility(const std::shared_ptr<ui::View>& view, Rect visibleRect) {
+  // Views and the clocks beside them belong to the main thread.
+  if (!dispatch::isMainThread()) {
+    ULog("reportVisibility(_:_:)", "Ignored: called off the main thread.");
+    return;
+  }
   shared().viewability()->report(view, visibleRect);
 }
 
 void OvixManager::setApplicationActive(bool isActive) {
+  if (!dispatch::isMainThread()) {
+    ULog("setApplicationActive(_:)", "Ignored: called off the main thread.");
+    return;
+  }
   shared().viewability()->setApplicationActive(isActive);
 }
 
