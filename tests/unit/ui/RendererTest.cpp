@@ -68,6 +68,9 @@ TEST(RendererTest, DrawsViewsBackToFrontInTheirSuperviewsCoordinatesAndWritesThe
   label->setText("Weekend trips from 49\xff a night, free cancellation");
   label->setTextColor(Color{1, 0, 0, 1});
   label->setFont(Font::systemFont(16));
+  const auto hidden = add<View>(root, Rect(0, 0, 10, 10));  // nor its subviews
+  add<Button>(hidden, Rect(0, 0, 10, 10))->setBackgroundColor({1, 0, 0, 1});
+  hidden->setHidden(true);
 
   const auto image = render(*root);
   ASSERT_TRUE(image);
@@ -81,8 +84,10 @@ TEST(RendererTest, DrawsViewsBackToFrontInTheirSuperviewsCoordinatesAndWritesThe
                 {185, 25, kBlue},  {185, 35, kClear}, {92, 70, kRed},        {117, 70, kBlue},
                 {127, 70, kBlue},  {132, 70, kClear}, {152, 60, kRed},       {167, 60, kBlue},
                 {168, 68, kGreen}, {171, 68, kClear}, {145, 60, kClear}});
-  // Nothing where there is no image, nor past the label's frame.
-  EXPECT_EQ(count(*image, Rect(0, 60, 20, 20)) + count(*image, Rect(140, 82, 60, 18)), 0);
+  // Nothing where there is no image, nor past the label's frame, nor hidden.
+  EXPECT_EQ(count(*image, Rect(0, 60, 20, 20)) + count(*image, Rect(140, 82, 60, 18)) +
+                count(*image, Rect(0, 0, 10, 10)),
+            0);
   // The label's text, invalid byte and all, in red only: no green or blue.
   EXPECT_GT(count(*image, label->frame()), 100);
   EXPECT_EQ(count(*image, label->frame(), 0xffff), 0);
