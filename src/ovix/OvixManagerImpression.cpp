@@ -29,10 +29,10 @@ bool namesWillDisplay(std::string_view name) {
 
 void OvixManager::tryImpression(const std::shared_ptr<ui::View>& view, const std::string& from) {
   if (!view || !namesWillDisplay(from)) return;
-  // The test of the sent uuids and the record of this one are one step, so a
-  // display reported twice at once still sends once.
   // With measurement on, the viewable beacons wait for the view's second.
   const bool viewable = !shared().viewabilityMeasurement();
+  // The test of the sent uuids and the record of this one are one step, so a
+  // display reported twice at once still sends once.
   auto ad = shared().ovixAds()->claimImpression(identifier(*view), viewable);
   if (!ad) return;
   std::make_shared<Impression>()->impRecorded(ad, viewable);
