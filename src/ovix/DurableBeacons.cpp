@@ -136,8 +136,8 @@ void DurableBeacons::send(std::string uuid, std::string url, std::string userAge
   });
 }
 
-void DurableBeacons::close() {
-  storeQueue()->async([self = shared_from_this()] {
+void DurableBeacons::close(std::shared_ptr<DurableBeacons> beacons) {
+  storeQueue()->async([self = std::move(beacons)] {
     self->closed_ = true;
     if (self->store_) self->store_->releaseClaims();
   });

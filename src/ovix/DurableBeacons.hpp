@@ -33,9 +33,10 @@ class DurableBeacons : public std::enable_shared_from_this<DurableBeacons> {
   // `finished` hears the final outcome once, on a worker; not at all when
   // the store already holds this ad's beacon to `url`.
   void send(std::string uuid, std::string url, std::string userAgent, beacon::Finished finished);
-  // Stops: beacons waiting for a retry stay pending in the store for its
-  // next open; those in flight end as they would.
-  void close();
+  // Stops `beacons`: those waiting for a retry stay pending in the store
+  // for its next open; those in flight end as they would. Takes the
+  // caller's hold, so that the store is closed on its own queue.
+  static void close(std::shared_ptr<DurableBeacons> beacons);
 
  private:
   struct Beacon;

@@ -4,6 +4,7 @@
 #include "ovix/Beacon.hpp"
 #include "ovix/DurableBeacons.hpp"
 #include "ovix/OvixManager.hpp"
+#include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/PercentEncoding.hpp"
 #include "ovix/model/AdValues.hpp"

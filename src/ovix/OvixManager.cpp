@@ -128,7 +128,7 @@ void OvixManager::setBeaconStore(std::string path) {
     std::lock_guard lock(mutex_);
     durableBeacons_.swap(beacons);
   }
-  if (beacons) beacons->close();
+  if (beacons) DurableBeacons::close(std::move(beacons));
 }
 
 }  // namespace ovix
