@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -132,9 +133,11 @@ std::shared_ptr<BeaconStore> BeaconStore::open(const std::string& path) {
   sqlite3* raw = nullptr;
   int result = openDatabase(path, raw);
   Database db(raw);
-  // Another process's write, or no memory, says nothing about the file.
+  // Another process's write, or no memory, says nothing about the file; and
+  // only a file is moved aside, never a folder or a device.
+  std::error_code ignored;
   if (result != SQLITE_OK && result != SQLITE_BUSY && result != SQLITE_LOCKED &&
-      result != SQLITE_NOMEM) {
+      result != SQLITE_NOMEM && std::filesystem::is_regular_file(path, ignored)) {
     storeLog("The beacon store " + path + " is not readable (" + sqlite3_errstr(result) +
              "): replacing it.");
     db.reset();
