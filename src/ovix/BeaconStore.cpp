@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -106,6 +107,43 @@ int lockIfDead(const std::string& lockPath) {
   return -1;
 }
 
+// A new owner's lock file, created and locked; -1 on failure. A sweep by
+// another process may remove the file between the two steps: then it is
+// made again.
+int takeLock(const std::string& lockPath) {
+  for (int tries = 0; tries < 3; ++tries) {
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat held, named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+        ::stat(lockPath.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+        held.st_dev == named.st_dev) {
+      return fd;
+    }
+    ::close(fd);
+  }
+  return -1;
+}
+
+// Removes the lock files of owners that died without closing the store, so
+// that they do not pile up with every run of a host that exits.
+void sweepDeadLocks(const std::string& path, const std::string& ownLockPath) {
+  const std::filesystem::path store(path);
+  const std::string prefix = store.filename().string() + ".owner-";
+  std::error_code error;
+  const auto folder = store.has_parent_path() ? store.parent_path() : std::filesystem::path(".");
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    const std::string lockPath = entry->path().string();
+    if (name.rfind(prefix, 0) != 0 || lockPath == ownLockPath) continue;
+    if (const int fd = lockIfDead(lockPath); fd >= 0) {
+      ::unlink(lockPath.c_str());
+      ::close(fd);
+    }
+  }
+}
+
 // Opens the file and readies the schema; the SQLite result code of the
 // first step that failed.
 int openDatabase(const std::string& path, sqlite3*& db) {
@@ -155,10 +193,8 @@ std::shared_ptr<BeaconStore> BeaconStore::open(const std::string& path) {
     return nullptr;
   }
   std::string owner = identity::makeUuidString();
-  std::string lockPath = lockPathOf(path, owner);
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (fd >= 0) ::close(fd);
+  const int fd = takeLock(lockPathOf(path, owner));
+  if (fd < 0) {
     storeLog("No beacon store at " + path + ": its owner lock cannot be taken.");
     return nullptr;
   }
@@ -237,7 +273,7 @@ std::optional<std::int64_t> BeaconStore::add(const std::string& uuid, const std:
 std::vector<StoredBeacon> BeaconStore::claimPending(std::int64_t oldest) {
   std::lock_guard lock(mutex_);
   std::vector<StoredBeacon> claimed;
-  std::vector<std::pair<std::string, int>> deadLocks;  // path, descriptor (-2: none)
+  std::vector<int> deadLocks;  // held through the transaction
   const bool done = transaction("claim pending beacons", [&](sqlite3* db) {
     Statement owners(db, "SELECT DISTINCT owner FROM beacons WHERE state != ? AND owner != ?");
     owners.bind(kPending).bind(owner_);
@@ -249,7 +285,7 @@ std::vector<StoredBeacon> BeaconStore::claimPending(std::int64_t oldest) {
       const int fd = isOwnerId(owner) ? lockIfDead(lockPath) : -2;
       if (fd == -1) continue;
       dead.insert(owner);
-      if (isOwnerId(owner)) deadLocks.emplace_back(lockPath, fd);
+      if (fd >= 0) deadLocks.push_back(fd);
     }
     if (result != SQLITE_DONE) return false;
     for (const std::string& owner : dead) {
@@ -285,12 +321,9 @@ std::vector<StoredBeacon> BeaconStore::claimPending(std::int64_t oldest) {
         .bind(kPending)
         .run();
   });
+  for (const int fd : deadLocks) ::close(fd);
   // The dead owners' files go once their claims are pending again.
-  for (const auto& [lockPath, fd] : deadLocks) {
-    if (fd < 0) continue;
-    if (done) ::unlink(lockPath.c_str());
-    ::close(fd);
-  }
+  if (done) sweepDeadLocks(path_, lockPath_);
   if (!done) claimed.clear();
   return claimed;
 }
