@@ -43,7 +43,7 @@ struct Configuration {
   // connection stood and TLS was agreed). False fails the transfer with
   // kCancelled without sending anything. Must be quick: every transfer of
   // the process waits for it.
-  std::function<bool()> beforeSending;
+  std::function<bool()> beforeSending = nullptr;
 };
 
 // Data (absent on failure, "" for an empty body), the final HTTP response
