@@ -16,8 +16,8 @@ using Finished = std::function<void(BeaconOutcome)>;
 // Sends a GET of `url` with `userAgent` on a session of its own, within the
 // beacon limits, logging the answer or the failure; `beforeSending` (may be
 // empty) is the configuration's hook of that name. `finished` runs once, on
-// `queue` (see net::fetch for null). A URL that does not parse finishes
-// with kBadURL. Any thread.
+// `queue` (see net::fetch for null); for a URL that does not parse, at
+// once on the calling thread, with kBadURL. Any thread.
 void fetch(const std::string& url, const std::string& userAgent,
            std::function<bool()> beforeSending, Finished finished,
            std::shared_ptr<dispatch::Queue> queue = nullptr);

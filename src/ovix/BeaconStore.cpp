@@ -1,18 +1,15 @@
 #include "ovix/BeaconStore.hpp"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <utility>
 
 #include "Limits.hpp"
+#include "ovix/OwnerLock.hpp"
 #include "ovix/common/Log.hpp"
 #include "platform/identity/Uuid.hpp"
 
@@ -83,67 +80,6 @@ class Statement {
   int bound_ = 0;
 };
 
-std::string lockPathOf(const std::string& path, const std::string& owner) {
-  return path + ".owner-" + owner;
-}
-
-// Owner ids are this SDK's UUIDs; anything else in the file is not turned
-// into a path.
-bool isOwnerId(const std::string& owner) {
-  if (owner.size() != identity::kUuidLength) return false;
-  for (char c : owner) {
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '-')) return false;
-  }
-  return true;
-}
-
-// The lock file of an owner whose process is gone, locked by this one; -1
-// while the owner lives. A missing file counts as a dead owner: -2.
-int lockIfDead(const std::string& lockPath) {
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? -2 : -1;
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
-  ::close(fd);
-  return -1;
-}
-
-// A new owner's lock file, created and locked; -1 on failure. A sweep by
-// another process may remove the file between the two steps: then it is
-// made again.
-int takeLock(const std::string& lockPath) {
-  for (int tries = 0; tries < 3; ++tries) {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    struct stat held, named;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-        ::stat(lockPath.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
-        held.st_dev == named.st_dev) {
-      return fd;
-    }
-    ::close(fd);
-  }
-  return -1;
-}
-
-// Removes the lock files of owners that died without closing the store, so
-// that they do not pile up with every run of a host that exits.
-void sweepDeadLocks(const std::string& path, const std::string& ownLockPath) {
-  const std::filesystem::path store(path);
-  const std::string prefix = store.filename().string() + ".owner-";
-  std::error_code error;
-  const auto folder = store.has_parent_path() ? store.parent_path() : std::filesystem::path(".");
-  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-       entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
-    const std::string lockPath = entry->path().string();
-    if (name.rfind(prefix, 0) != 0 || lockPath == ownLockPath) continue;
-    if (const int fd = lockIfDead(lockPath); fd >= 0) {
-      ::unlink(lockPath.c_str());
-      ::close(fd);
-    }
-  }
-}
-
 // Opens the file and readies the schema; the SQLite result code of the
 // first step that failed.
 int openDatabase(const std::string& path, sqlite3*& db) {
@@ -193,7 +129,7 @@ std::shared_ptr<BeaconStore> BeaconStore::open(const std::string& path) {
     return nullptr;
   }
   std::string owner = identity::makeUuidString();
-  const int fd = takeLock(lockPathOf(path, owner));
+  const int fd = ownerlock::take(ownerlock::pathOf(path, owner));
   if (fd < 0) {
     storeLog("No beacon store at " + path + ": its owner lock cannot be taken.");
     return nullptr;
@@ -204,7 +140,7 @@ std::shared_ptr<BeaconStore> BeaconStore::open(const std::string& path) {
 BeaconStore::BeaconStore(std::string path, Database db, int lockFd, std::string owner)
     : path_(std::move(path)),
       owner_(std::move(owner)),
-      lockPath_(lockPathOf(path_, owner_)),
+      lockPath_(ownerlock::pathOf(path_, owner_)),
       lockFd_(lockFd),
       db_(std::move(db)) {}
 
@@ -281,8 +217,8 @@ std::vector<StoredBeacon> BeaconStore::claimPending(std::int64_t oldest) {
     int result;
     while ((result = owners.step()) == SQLITE_ROW) {
       const std::string owner = owners.text(0);
-      const std::string lockPath = lockPathOf(path_, owner);
-      const int fd = isOwnerId(owner) ? lockIfDead(lockPath) : -2;
+      const std::string lockPath = ownerlock::pathOf(path_, owner);
+      const int fd = ownerlock::isOwnerId(owner) ? ownerlock::lockIfDead(lockPath) : -2;
       if (fd == -1) continue;
       dead.insert(owner);
       if (fd >= 0) deadLocks.push_back(fd);
@@ -323,7 +259,7 @@ std::vector<StoredBeacon> BeaconStore::claimPending(std::int64_t oldest) {
   });
   for (const int fd : deadLocks) ::close(fd);
   // The dead owners' files go once their claims are pending again.
-  if (done) sweepDeadLocks(path_, lockPath_);
+  if (done) ownerlock::sweepDead(path_, lockPath_);
   if (!done) claimed.clear();
   return claimed;
 }

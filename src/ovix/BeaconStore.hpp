@@ -25,12 +25,11 @@ struct StoredBeacon {
 };
 
 // A store file opened by this process. Each row is pending (nobody's),
-// claimed by one owner (an instance of this class, alive while it holds the
-// lock file "PATH.owner-ID") or settled (its request was written, and it is
-// never sent again). A claim by an owner whose lock file is gone or unlocked
-// is one whose process died: the next open makes it pending again. Every
-// change is one transaction. Any thread, never the main queue: calls block
-// on the file.
+// claimed by one owner (an instance of this class, alive while it holds its
+// lock file: see ownerlock) or settled (its request was written, and it is
+// never sent again). Claims of an owner that died are made pending again by
+// the next claimPending. Every change is one transaction. Any thread, never
+// the main queue: calls block on the file.
 class BeaconStore {
  public:
   // Opens or creates the store at `path` in WAL mode. A file that is not a
