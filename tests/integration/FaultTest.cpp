@@ -92,16 +92,15 @@ FaultServer downgrade() {
   return server;
 }
 
-class FaultTest : public test::IntegrationTest {
- protected:
-  const test::TemporaryDirectory directory_;
-};
+// The folder of the beacon store goes after the servers have stopped (see
+// BeaconStoreTest).
+class FaultTest : protected test::TemporaryDirectory, public test::IntegrationTest {};
 
 // Each server gets a load, an image and a beacon at once. Beacons go through
 // a beacon store: those that met no server are retried to the last retry,
 // the others end at once; each is heard once, with the fault's error.
 TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsError) {
-  manager().setBeaconStore((directory_.path() / "beacons.db").string());
+  manager().setBeaconStore((path() / "beacons.db").string());
   clock::setSourceForTesting(&racingClock);
   auto listener = std::make_shared<test::RecordingListener>();
   manager().setEventListener(listener);
