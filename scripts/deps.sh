@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # network, JSON, identity
   libcurl4-openssl-dev libssl-dev libsimdjson-dev nlohmann-json3-dev uuid-dev
+  # the opt-in beacon store
+  libsqlite3-dev
   # loopback HTTPS servers for tests, tools and benchmarks: HTTP/1.1 and HTTP/2
   libcpp-httplib-dev zlib1g-dev libbrotli-dev libnghttp2-dev
   # images, drawing and text

@@ -38,6 +38,16 @@ inline constexpr double kBeaconTimeout = 3.0;
 inline constexpr double kBeaconRequestTimeout = 10.0;
 inline constexpr std::size_t kMaximumBeaconAnswerBytes = std::size_t{1} << 20;
 
+// With a beacon store: beacons it keeps, the oldest dropped first beyond
+// this; retries of a beacon that met no server, the first after this many
+// seconds and each later one after twice the wait before it, plus up to a
+// quarter for jitter; and how long after its impression a beacon is still
+// sent, in seconds (exchanges count an impression within about an hour).
+inline constexpr std::size_t kMaximumStoredBeacons = 10000;
+inline constexpr int kMaximumBeaconRetries = 3;
+inline constexpr double kFirstBeaconRetrySeconds = 15;
+inline constexpr long long kBeaconLifetimeSeconds = 3600;
+
 // An ad image is given up after this long, in seconds, and at this size.
 inline constexpr double kImageTimeout = 10.0;
 inline constexpr std::size_t kMaximumImageBytes = std::size_t{10} << 20;

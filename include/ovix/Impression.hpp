@@ -13,7 +13,8 @@ namespace ovix {
 class Viewability;
 
 // Sends one ad's impression beacons: a GET per usable URL of impUrl and then
-// viewableImpUrl, each on a session of its own, never retried; at most the
+// viewableImpUrl, each on a session of its own, never retried unless the
+// shared manager has a beacon store (OvixManager::setBeaconStore); at most the
 // first 10 usable URLs of each list, the rest logged as dropped. Answers and
 // failures are logged, and reported to the shared manager's event listener
 // when it has one (see OvixEventListener); an answer's body is not kept. Make

@@ -41,7 +41,8 @@ class OVIX_EXPORT OvixEventListener {
   virtual void viewableImpressionRecorded(const std::string& /*uuid*/) {}
 
   // One beacon of the ad ended; `url` as it was sent, percent-encoded. After
-  // the impressionRecorded it belongs to.
+  // the impressionRecorded it belongs to; with a beacon store, once its
+  // retries are over (see OvixManager::setBeaconStore).
   virtual void beaconFinished(const std::string& /*uuid*/, const std::string& /*url*/,
                               const BeaconOutcome& /*outcome*/) {}
 

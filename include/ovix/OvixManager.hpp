@@ -14,6 +14,7 @@
 
 namespace ovix {
 
+class DurableBeacons;
 class OvixAds;
 class OvixEventListener;
 class OvixInfeed;
@@ -205,6 +206,18 @@ class OVIX_EXPORT OvixManager {
   // (see PrivacySignals). Default: none set, and the body is as without them.
   PrivacySignals privacySignals() const;
   void setPrivacySignals(PrivacySignals signals);
+  // Keeps impression beacons in the SQLite file at `path` (made when
+  // missing) from before they are sent until an answer arrives, retries
+  // those that met no server, and sends at this call those an earlier run
+  // left unsent (see the README's "Durable beacons"). The file is opened off
+  // the calling thread; one that cannot be used is logged, and beacons then
+  // go as without it. "" (the default) keeps none: each beacon is sent once,
+  // and one in flight at exit is lost. A later call replaces the store; what
+  // the old one holds waits for its next opening. Beacons go through the
+  // shared manager's store. Any thread.
+  void setBeaconStore(std::string path);
+  // The beacon store in use, for the SDK's own use; null for none.
+  std::shared_ptr<DurableBeacons> durableBeacons() const;
 
   // The inventory, for the SDK's own use; never null.
   OvixAds* ovixAds() const { return ovixAds_.get(); }
@@ -240,6 +253,7 @@ class OVIX_EXPORT OvixManager {
   std::weak_ptr<OvixEventListener> eventListener_;  // guarded by mutex_
   PrivacySignals privacySignals_;                   // guarded by mutex_
   bool viewabilityMeasurement_ = false;             // guarded by mutex_
+  std::shared_ptr<DurableBeacons> durableBeacons_;  // guarded by mutex_
 };
 
 }  // namespace ovix

@@ -1,55 +1,33 @@
 #include "ovix/Impression.hpp"
 
-#include <map>
-
 #include "Limits.hpp"
-#include "ovix/OvixEventListener.hpp"
+#include "ovix/Beacon.hpp"
+#include "ovix/DurableBeacons.hpp"
 #include "ovix/OvixManager.hpp"
 #include "ovix/common/Events.hpp"
 #include "ovix/common/Log.hpp"
 #include "ovix/common/PercentEncoding.hpp"
 #include "ovix/model/AdValues.hpp"
 #include "ovix/model/OvixAds.hpp"
-#include "platform/net/Fetch.hpp"
+#include "platform/net/Url.hpp"
 
 namespace ovix {
 namespace {
 
-// Sends one beacon of the ad `uuid`, calling `callback` once it completes.
+// Sends one beacon of the ad `uuid`, through the beacon store when there is
+// one, calling `callback` once it has ended.
 void send(net::Url url, const std::string& userAgent, std::string_view uuid,
           const std::function<void()>& callback) {
   std::string sent = url.string();
-  net::Request request(std::move(url));
-  request.setValue(userAgent, "User-Agent");
-
-  net::Configuration configuration;
-  configuration.timeoutIntervalForResource = limits::kBeaconTimeout;
-  configuration.timeoutIntervalForRequest = limits::kBeaconRequestTimeout;
-  configuration.maximumBodySize = limits::kMaximumBeaconAnswerBytes;
-  configuration.keepsBody = false;  // nobody reads a beacon's answer
-  if (logging.load(std::memory_order_relaxed)) {
-    ULogPrints(std::map<std::string, std::string>(request.headers.begin(), request.headers.end()));
+  auto finished = [callback, uuid = std::string(uuid), sent](BeaconOutcome outcome) {
+    beacon::report(uuid, sent, outcome);
+    callback();
+  };
+  if (auto beacons = OvixManager::shared().durableBeacons()) {
+    beacons->send(std::string(uuid), std::move(sent), userAgent, std::move(finished));
+    return;
   }
-  ULog("imp(by:callback:)", "dataTaskWithRequest");
-  net::fetch(std::move(request), configuration,
-             [callback, uuid = std::string(uuid), sent = std::move(sent)](
-                 std::optional<std::string>, std::optional<HttpResponse> response,
-                 std::optional<Error> error) {
-               ULogPrints(response);
-               if (!error) {
-                 ULog("imp(by:callback:)", "Impression request completion.");
-               } else {
-                 ULog("imp(by:callback:)", "Impression request error.");
-                 ULogPrints(*error);
-               }
-               BeaconOutcome outcome{std::nullopt, std::move(error)};
-               if (response) outcome.status = static_cast<int>(response->statusCode());
-               events::post(OvixManager::shared(), [uuid, sent, outcome = std::move(outcome)](
-                                                       OvixEventListener& listener) {
-                 listener.beaconFinished(uuid, sent, outcome);
-               });
-               callback();
-             });
+  beacon::fetch(sent, userAgent, nullptr, std::move(finished));
 }
 
 }  // namespace

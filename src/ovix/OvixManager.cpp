@@ -1,5 +1,6 @@
 #include "ovix/OvixManager.hpp"
 
+#include "ovix/DurableBeacons.hpp"
 #include "ovix/OvixClient.hpp"
 #include "ovix/OvixEventListener.hpp"
 #include "ovix/Viewability.hpp"
@@ -116,12 +117,22 @@ OVIX_GUARDED_SET(bool, setViewabilityMeasurement, viewabilityMeasurement_)
 
 OVIX_GUARDED_SET(std::shared_ptr<OvixEventListener>, setEventListener, eventListener_)
 OVIX_GUARDED_GET(std::weak_ptr<OvixEventListener>, weakEventListener, eventListener_)
+OVIX_GUARDED_GET(std::shared_ptr<DurableBeacons>, durableBeacons, durableBeacons_)
 
 #undef OVIX_GUARDED_GET
 #undef OVIX_GUARDED_SET
 
 std::shared_ptr<OvixEventListener> OvixManager::eventListener() const {
   return weakEventListener().lock();
+}
+
+void OvixManager::setBeaconStore(std::string path) {
+  auto beacons = path.empty() ? nullptr : DurableBeacons::open(std::move(path));
+  {
+    std::lock_guard lock(mutex_);
+    durableBeacons_.swap(beacons);
+  }
+  if (beacons) DurableBeacons::close(std::move(beacons));
 }
 
 }  // namespace ovix

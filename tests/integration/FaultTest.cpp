@@ -1,7 +1,8 @@
 // Loads, images and beacons against servers that misbehave, one server per
 // fault: a load's delegate hears one failure with the fault's error, an image
-// view keeps its placeholder, a beacon's failure is only logged, and nothing
-// is left running. Also the bounds a hostile server meets.
+// view keeps its placeholder, a beacon's failure is only logged (and, with a
+// beacon store, retried when it met no server), and nothing is left running.
+// Also the bounds a hostile server meets.
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "ovix/model/OvixAds.hpp"
 #include "platform/net/NetworkThread.hpp"
 #include "support/IntegrationTest.hpp"
+#include "support/RefusingPort.hpp"
+#include "support/TemporaryDirectory.hpp"
 
 namespace ovix {
 namespace {
@@ -45,6 +48,19 @@ struct FaultServer {
   }
 };
 
+FaultServer refused() {
+  auto port = std::make_shared<test::RefusingPort>();
+  return {{port}, port->port()};
+}
+
+// The SDK's clock, running a thousand times as fast as the steady clock: a
+// beacon's retries come within milliseconds.
+clock::TimePoint racingClock() {
+  static const auto start = std::chrono::steady_clock::now();
+  const auto now = std::chrono::steady_clock::now();
+  return now + (now - start) * 999;
+}
+
 FaultServer raw(std::string reply, Mode mode) {
   auto server = std::make_shared<test::RawTlsServer>(reply, mode);
   return {{server}, server->port()};
@@ -76,52 +92,66 @@ FaultServer downgrade() {
   return server;
 }
 
-class FaultTest : public test::IntegrationTest {};
+// The folder of the beacon store goes after the servers have stopped (see
+// BeaconStoreTest).
+class FaultTest : protected test::TemporaryDirectory, public test::IntegrationTest {};
 
-// Each server gets a load, an image and a beacon at once.
+// Each server gets a load, an image and a beacon at once. Beacons go through
+// a beacon store: those that met no server are retried to the last retry,
+// the others end at once; each is heard once, with the fault's error.
 TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsError) {
+  manager().setBeaconStore((path() / "beacons.db").string());
+  clock::setSourceForTesting(&racingClock);
+  auto listener = std::make_shared<test::RecordingListener>();
+  manager().setEventListener(listener);
   const auto plain = std::make_shared<TlsServer>(TlsServer::Certificate::kNone);
+  constexpr bool kRetried = true, kFinal = false;
   const struct {
     const char* name;
     std::int64_t code;  // of Error::kURLDomain
+    bool retried;       // the beacon met no server
     FaultServer server;
   } faults[] = {
       // Never finish: the transfer runs into its whole-transfer bound.
-      {"stall before the head", -1001, raw("", Mode::kStall)},
-      {"stall mid-body", -1001, raw(kPartial, Mode::kStall)},
-      {"slow drip", -1001, raw(head(1 << 20), Mode::kDrip)},
+      {"stall before the head", -1001, kFinal, raw("", Mode::kStall)},
+      {"stall mid-body", -1001, kFinal, raw(kPartial, Mode::kStall)},
+      {"slow drip", -1001, kFinal, raw(head(1 << 20), Mode::kDrip)},
       // Fail on the spot.
-      {"reset mid-body", -1005, raw(kPartial, Mode::kReset)},
-      {"body cut short", -1005, raw(kPartial, Mode::kClose)},
-      {"reply that is not HTTP", -1011, raw("SSH-2.0-OpenSSH_9.2\r\n\r\n", Mode::kClose)},
-      {"TLS handshake answered in plain text", -1200, {{plain}, plain->port()}},
-      {"certificate trusted nowhere", -1202, tls(json, TlsServer::Certificate::kUntrusted)},
-      {"certificate for the wrong host", -1202, tls(json, TlsServer::Certificate::kWrongHost)},
-      {"expired certificate", -1201, tls(json, TlsServer::Certificate::kExpired)},
-      {"unresolvable host", -1003, {}},
-      {"oversize body, announced", -1103, tls([](const auto&, auto& response) {
+      {"reset mid-body", -1005, kFinal, raw(kPartial, Mode::kReset)},
+      {"body cut short", -1005, kFinal, raw(kPartial, Mode::kClose)},
+      {"reply that is not HTTP", -1011, kFinal, raw("SSH-2.0-OpenSSH_9.2\r\n\r\n", Mode::kClose)},
+      {"TLS handshake answered in plain text", -1200, kRetried, {{plain}, plain->port()}},
+      {"certificate trusted nowhere", -1202, kRetried,
+       tls(json, TlsServer::Certificate::kUntrusted)},
+      {"certificate for the wrong host", -1202, kRetried,
+       tls(json, TlsServer::Certificate::kWrongHost)},
+      {"expired certificate", -1201, kRetried, tls(json, TlsServer::Certificate::kExpired)},
+      {"unresolvable host", -1003, kRetried, {}},
+      {"connection refused", -1004, kRetried, refused()},
+      {"oversize body, announced", -1103, kFinal, tls([](const auto&, auto& response) {
          response.set_content(std::string(kOversize, ' '), "application/json");
        })},
-      {"oversize body, chunked", -1103, tls([](const auto&, auto& response) {
+      {"oversize body, chunked", -1103, kFinal, tls([](const auto&, auto& response) {
          // Chunks until the client goes away, when write() fails.
          response.set_chunked_content_provider("application/json", [](std::size_t, auto& sink) {
            return sink.write(std::string(64 << 10, ' ').data(), 64 << 10);
          });
        })},
-      {"redirect to file:", -1002,
+      {"redirect to file:", -1002, kFinal,
        tls([](const auto&, auto& response) { response.set_redirect("file:///etc/passwd"); })},
-      {"redirect loop", -1007, tls([](const httplib::Request& request, auto& response) {
+      {"redirect loop", -1007, kFinal, tls([](const httplib::Request& request, auto& response) {
          response.set_redirect(request.path);
        })},
-      {"redirect to cleartext", -1022, downgrade()},
+      {"redirect to cleartext", -1022, kFinal, downgrade()},
   };
   std::vector<std::shared_ptr<test::RecordingDelegate>> delegates;
   std::vector<std::shared_ptr<ui::ImageView>> views;
   std::vector<std::shared_ptr<const gfx::Image>> placeholders;
   std::vector<std::string> impressions, viewable;
-  std::map<std::int64_t, std::size_t> expected;
+  std::map<std::int64_t, std::size_t> expected;  // error dumps, all attempts of beacons
+  std::size_t attempts = 0;
   const std::string log = logOf([&] {
-    for (const auto& [name, code, server] : faults) {
+    for (const auto& [name, code, retried, server] : faults) {
       // A transfer takes the route set when it starts, so each goes to its own server.
       net::setConnectOverride("ad.ovix.example", 443,
                               server.running.empty() ? kUnresolvable : "127.0.0.1", server.port);
@@ -130,10 +160,14 @@ TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsErr
       bindCustom(ui::make<ui::TableViewCell>(), ad(name, server.url("/ad.png")), views.back());
       placeholders.push_back(views.back()->image());
       (views.size() % 2 ? viewable : impressions).push_back(server.url("/imp"));
-      ++expected[code];
+      const std::size_t tries = retried ? 4 : 1;
+      expected[code] += tries;
+      attempts += tries;
     }
     manager().tryImpression(boundCell(stock("beacon-faults", impressions, viewable)),
                             test::kWillDisplay);
+    EXPECT_TRUE(dispatch::runMainQueueUntil(
+        [&] { return listener->heard->size() == 1 + std::size(faults); }, 60s));
   });
   for (std::size_t i = 0; i < std::size(faults); ++i) {
     SCOPED_TRACE(faults[i].name);
@@ -145,10 +179,20 @@ TEST_F(FaultTest, LoadsImagesAndBeaconsFromFaultyServersFailOnceWithTheFaultsErr
   EXPECT_EQ(net::pendingTransfers(), 0u);
   EXPECT_EQ(manager().ovixAds()->ads()->size(), 1u) << "no ad came through";
   EXPECT_EQ(occurrences(log, "Failure to load the ad image."), std::size(faults)) << log;
-  EXPECT_EQ(occurrences(log, "Impression request error."), std::size(faults));
+  EXPECT_EQ(occurrences(log, "Impression request error."), attempts);
   EXPECT_EQ(occurrences(log, "Impression request completion."), 0u);
   for (const auto& [code, count] : expected) {
     EXPECT_EQ(occurrences(log, "error code:" + std::to_string(code) + "\n"), count) << code;
+  }
+  for (const auto& fault : faults) {
+    const std::string url = fault.server.url("/imp");
+    const std::string code = std::string(" NSURLErrorDomain ").append(std::to_string(fault.code));
+    EXPECT_EQ(std::count_if(listener->heard->begin(), listener->heard->end(),
+                            [&](const std::string& line) {
+                              return line.find(url) != std::string::npos && line.ends_with(code);
+                            }),
+              1)
+        << fault.name;
   }
 }
 

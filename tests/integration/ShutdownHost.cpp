@@ -4,12 +4,15 @@
 // the way it was asked to, with the work still in flight. Links the shared
 // library, as a host does.
 //
-//   ovix_shutdown_host HOW WHAT PORT CA_FILE
-//   HOW:  exit      std::exit(0) from main
-//         return    return 0 from main, destroying its locals first
-//         callback  start one more load, which is answered, and std::exit(0)
-//                   from its delegate's success callback on a worker
-//   WHAT: images, beacons or all (which adds two loads)
+//   ovix_shutdown_host HOW WHAT PORT CA_FILE [STORE]
+//   HOW:   exit      std::exit(0) from main
+//          return    return 0 from main, destroying its locals first
+//          callback  start one more load, which is answered, and std::exit(0)
+//                    from its delegate's success callback on a worker
+//          idle      print "idle" once no work is pending (retries waiting
+//                    aside), then as exit
+//   WHAT:  images, beacons, all (which adds two loads) or none
+//   STORE: the beacon store, set first
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -45,7 +48,7 @@ std::shared_ptr<ui::TableViewCell> bind(const std::string& base, int n, bool wit
   ad->setInfeedId("host-" + std::to_string(n));
   ad->setUuid("host-ad-" + std::to_string(n));
   if (withImage) ad->setImageUrl(base + "/img/" + std::to_string(n) + ".png");
-  ad->setImpUrl({base + "/imp/" + std::to_string(n)});
+  ad->setImpUrl({"https://ad.ovix.example/imp/" + std::to_string(n)});
   OvixManager::shared().add(std::vector{ad});
   auto cell = ui::make<ui::TableViewCell>();
   OvixManager::shared().setInfeed(cell, OvixManager::shared().hasNextAd(ad->infeedId()), 80,
@@ -56,7 +59,7 @@ std::shared_ptr<ui::TableViewCell> bind(const std::string& base, int n, bool wit
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) return 2;
+  if (argc != 5 && argc != 6) return 2;
   const std::string how = argv[1];
   const std::string what = argv[2];
   const std::string base = std::string("https://localhost:") + argv[3];
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
     return 3;
   }
   OvixManager::shared().setUserAgent("ShutdownHost/1.0");
+  if (argc == 6) OvixManager::shared().setBeaconStore(argv[5]);
   const auto delegate = std::make_shared<Delegate>(false);
   std::vector<std::shared_ptr<ui::TableViewCell>> cells;
   if (what == "all") {
@@ -80,11 +84,16 @@ int main(int argc, char** argv) {
       OvixManager::shared().tryImpression(cells.back(), "tableView(_:willDisplay:forRowAt:)");
   }
 
+  if (how == "idle") {
+    if (!dispatch::waitForPendingWork(std::chrono::seconds(20))) return 5;
+    std::puts("idle");
+    std::fflush(stdout);
+  }
   std::string line;
   std::getline(std::cin, line);
   std::puts("leaving");
   std::fflush(stdout);
-  if (how == "exit") std::exit(0);
+  if (how == "exit" || how == "idle") std::exit(0);
   if (how == "callback") {
     const auto quitting = std::make_shared<Delegate>(true);  // held: the SDK holds it weakly
     load("answered", quitting);

@@ -125,6 +125,7 @@ class IntegrationTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    manager().setBeaconStore("");
     server_.releaseHeld();
     EXPECT_TRUE(dispatch::waitForPendingWork(std::chrono::seconds(10))) << "work outlived a test";
     net::clearConnectOverrides();

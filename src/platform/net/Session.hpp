@@ -38,6 +38,12 @@ struct Configuration {
   // and closes it after. Either way a TLS session is resumed where one is
   // kept for the host.
   bool reusesConnections = true;
+  // Called once per transfer on the network thread, just before its first
+  // request is written on a connection (after the name was resolved, the
+  // connection stood and TLS was agreed). False fails the transfer with
+  // kCancelled without sending anything. Must be quick: every transfer of
+  // the process waits for it.
+  std::function<bool()> beforeSending = nullptr;
 };
 
 // Data (absent on failure, "" for an empty body), the final HTTP response

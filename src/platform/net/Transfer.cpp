@@ -267,6 +267,14 @@ int Transfer::onRequestReady(void* self, char* remoteAddress, char* localAddress
                            remoteAddress + " " + std::to_string(remotePort);
   transfer.budget_->moved(transfer.connection_, connection);
   transfer.connection_ = std::move(connection);
+  // Called again for each redirect: only the first request asks.
+  if (transfer.requestReady_) return CURL_PREREQFUNC_OK;
+  transfer.requestReady_ = true;
+  const auto& beforeSending = transfer.configuration_.beforeSending;
+  if (beforeSending && !beforeSending()) {
+    transfer.vetoed_ = true;
+    return CURL_PREREQFUNC_ABORT;
+  }
   return CURL_PREREQFUNC_OK;
 }
 
@@ -290,6 +298,10 @@ void Transfer::finish(CURLcode code) {
   }
   if (headTooLarge_) {
     fail(urlError(kBadServerResponse));
+    return;
+  }
+  if (vetoed_) {
+    fail(urlError(kCancelled));
     return;
   }
   FailureContext context;

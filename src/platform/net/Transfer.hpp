@@ -99,6 +99,8 @@ class Transfer {
   Clock::time_point lastActivity_;
   curl_off_t downloaded_ = 0;
   curl_off_t uploaded_ = 0;
+  bool requestReady_ = false;  // onRequestReady ran
+  bool vetoed_ = false;        // beforeSending refused the send
 };
 
 }  // namespace ovix::net
