@@ -215,6 +215,7 @@ void OvixAds::clear() {
   lastSlot_ = {};
   byUuid_.clear();
   arrivals_.clear();
+  lastArrived_ = {};
   appendOrder_.clear();
   appended_.clear();
 }

@@ -57,7 +57,7 @@ class OvixAds {
   Record hasNextAd(const std::string& infeedId);
 
   // Forgets every ad and every sent impression; the lifetime and the cap
-  // stay. Any thread.
+  // stay. The next batch may count as arriving at any time. Any thread.
   void clear();
 
   // If ads are loaded, `uuid` is not yet impressed and an ad with it is loaded:

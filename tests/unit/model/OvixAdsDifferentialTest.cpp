@@ -69,7 +69,6 @@ struct LinearAds {
   void clear() {
     LinearAds cleared;
     cleared.now = now;
-    cleared.lastArrived = lastArrived;
     cleared.ttl = ttl;
     cleared.cap = cap;
     cleared.made = made;
