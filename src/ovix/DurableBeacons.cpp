@@ -16,14 +16,9 @@
 namespace ovix {
 
 struct DurableBeacons::Beacon {
-  std::int64_t id = 0;
-  std::string uuid;
-  std::string url;
-  std::string userAgent;
-  std::int64_t impressedAt = 0;  // Unix time in milliseconds
-  int attempts = 0;              // made so far
-  beacon::Finished finished;     // empty for a beacon of an earlier run
-  BeaconOutcome last;            // of the latest attempt
+  StoredBeacon row;
+  beacon::Finished finished;  // empty for a beacon of an earlier run
+  BeaconOutcome last;         // of the latest attempt
   // Set on the network thread before the attempt completes.
   std::atomic<bool> settled{false};
   std::atomic<bool> refused{false};  // the store no longer gives it to this process
@@ -86,19 +81,13 @@ std::shared_ptr<DurableBeacons> DurableBeacons::open(std::string path) {
   storeQueue()->async([beacons, path = std::move(path)] {
     beacons->store_ = BeaconStore::open(path);
     if (!beacons->store_) return;
-    const auto stored =
-        beacons->store_->claimPending(wallClockMilliseconds() - kLifetimeMilliseconds);
+    auto stored = beacons->store_->claimPending(wallClockMilliseconds() - kLifetimeMilliseconds);
     if (!stored.empty()) {
       durableLog("Sending " + std::to_string(stored.size()) + " beacons left in the store.");
     }
-    for (const StoredBeacon& row : stored) {
+    for (StoredBeacon& row : stored) {
       auto beacon = std::make_shared<Beacon>();
-      beacon->id = row.id;
-      beacon->uuid = row.uuid;
-      beacon->url = row.url;
-      beacon->userAgent = row.userAgent;
-      beacon->impressedAt = row.impressedAt;
-      beacon->attempts = row.attempts;
+      beacon->row = std::move(row);
       beacons->attempt(beacon);
     }
   });
@@ -110,28 +99,29 @@ DurableBeacons::~DurableBeacons() = default;
 void DurableBeacons::send(std::string uuid, std::string url, std::string userAgent,
                           beacon::Finished finished) {
   auto beacon = std::make_shared<Beacon>();
-  beacon->uuid = std::move(uuid);
-  beacon->url = std::move(url);
-  beacon->userAgent = std::move(userAgent);
-  beacon->impressedAt = wallClockMilliseconds();
+  beacon->row.uuid = std::move(uuid);
+  beacon->row.url = std::move(url);
+  beacon->row.userAgent = std::move(userAgent);
+  beacon->row.impressedAt = wallClockMilliseconds();
   beacon->finished = std::move(finished);
   storeQueue()->async([self = shared_from_this(), beacon] {
     std::optional<std::int64_t> id;
     if (self->store_ && !self->closed_) {
-      id = self->store_->add(beacon->uuid, beacon->url, beacon->userAgent, beacon->impressedAt);
+      id = self->store_->add(beacon->row.uuid, beacon->row.url, beacon->row.userAgent,
+                             beacon->row.impressedAt);
     }
     if (id == 0) {
-      durableLog("The beacon of " + beacon->uuid + " to " + beacon->url +
+      durableLog("The beacon of " + beacon->row.uuid + " to " + beacon->row.url +
                  " is stored already: not sent again.");
       return;
     }
     if (!id) {
       // No store to keep it in: sent once, as without one.
-      beacon::fetch(beacon->url, beacon->userAgent, nullptr, std::move(beacon->finished),
+      beacon::fetch(beacon->row.url, beacon->row.userAgent, nullptr, std::move(beacon->finished),
                     storeQueue());
       return;
     }
-    beacon->id = *id;
+    beacon->row.id = *id;
     self->attempt(beacon);
   });
 }
@@ -144,9 +134,9 @@ void DurableBeacons::close(std::shared_ptr<DurableBeacons> beacons) {
 }
 
 void DurableBeacons::attempt(const std::shared_ptr<Beacon>& beacon) {
-  ++beacon->attempts;
+  ++beacon->row.attempts;
   auto settle = [store = store_, beacon] {
-    if (store->settle(beacon->id)) {
+    if (store->settle(beacon->row.id)) {
       beacon->settled = true;
       return true;
     }
@@ -154,7 +144,7 @@ void DurableBeacons::attempt(const std::shared_ptr<Beacon>& beacon) {
     return false;
   };
   beacon::fetch(
-      beacon->url, beacon->userAgent, std::move(settle),
+      beacon->row.url, beacon->row.userAgent, std::move(settle),
       [self = shared_from_this(), beacon](BeaconOutcome outcome) {
         self->completed(beacon, std::move(outcome));
       },
@@ -163,35 +153,35 @@ void DurableBeacons::attempt(const std::shared_ptr<Beacon>& beacon) {
 
 void DurableBeacons::completed(const std::shared_ptr<Beacon>& beacon, BeaconOutcome outcome) {
   if (beacon->refused) {
-    durableLog("The beacon of " + beacon->uuid + " to " + beacon->url +
+    durableLog("The beacon of " + beacon->row.uuid + " to " + beacon->row.url +
                " is no longer this process's to send.");
   } else if (!beacon->settled && neverReachedServer(outcome) && !closed_ &&
-             beacon->attempts <= limits::kMaximumBeaconRetries &&
-             wallClockMilliseconds() < beacon->impressedAt + kLifetimeMilliseconds) {
-    store_->setAttempts(beacon->id, beacon->attempts);
+             beacon->row.attempts <= limits::kMaximumBeaconRetries &&
+             wallClockMilliseconds() < beacon->row.impressedAt + kLifetimeMilliseconds) {
+    store_->setAttempts(beacon->row.id, beacon->row.attempts);
     beacon->last = std::move(outcome);
     retryLater(beacon);
     return;
   } else {
     // Settled, answered, or final: a retry could count twice, or comes too late.
-    store_->remove(beacon->id);
+    store_->remove(beacon->row.id);
   }
   if (beacon->finished) beacon->finished(std::move(outcome));
 }
 
 void DurableBeacons::retryLater(const std::shared_ptr<Beacon>& beacon) {
-  const int retry = beacon->attempts;
-  durableLog("The beacon of " + beacon->uuid + " to " + beacon->url + " met no server: retry " +
-             std::to_string(retry) + " of " + std::to_string(limits::kMaximumBeaconRetries) +
-             " later.");
+  const int retry = beacon->row.attempts;
+  durableLog("The beacon of " + beacon->row.uuid + " to " + beacon->row.url +
+             " met no server: retry " + std::to_string(retry) + " of " +
+             std::to_string(limits::kMaximumBeaconRetries) + " later.");
   dispatch::after(retryDelay(retry), *storeQueue(), [weak = weak_from_this(), beacon] {
     auto self = weak.lock();
     // A closed store left it pending for its next open.
     if (!self || self->closed_) return;
-    if (wallClockMilliseconds() >= beacon->impressedAt + kLifetimeMilliseconds) {
-      durableLog("Gave up the beacon of " + beacon->uuid + " to " + beacon->url +
+    if (wallClockMilliseconds() >= beacon->row.impressedAt + kLifetimeMilliseconds) {
+      durableLog("Gave up the beacon of " + beacon->row.uuid + " to " + beacon->row.url +
                  ": an hour has passed.");
-      self->store_->remove(beacon->id);
+      self->store_->remove(beacon->row.id);
       if (beacon->finished) beacon->finished(std::move(beacon->last));
       return;
     }
