@@ -44,11 +44,12 @@ class OVIX_EXPORT Impression : public std::enable_shared_from_this<Impression> {
   // Sends the ad's viewableImpUrl list, for an ad the caller has recorded as
   // viewed, after posting viewableImpressionRecorded. Any thread.
   void viewRecorded(const std::shared_ptr<OvixAdInfo>& ad);
-  void schedule(const std::shared_ptr<OvixAdInfo>& ad, bool viewable);
-  // Starts a GET per usable URL of the ad's lists, calling `callback` after
-  // each completes. Returns whether any was started.
-  bool imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback);
-  // The same for impUrl when `impressions`, then viewableImpUrl when `viewable`.
+  // Reports the impression (or, for the viewable list alone, the viewable
+  // impression) and sends the lists asked for from a worker.
+  void schedule(const std::shared_ptr<OvixAdInfo>& ad, bool impressions, bool viewable);
+  // Starts a GET per usable URL of impUrl when `impressions`, then of
+  // viewableImpUrl when `viewable`, calling `callback` after each completes.
+  // Returns whether any was started.
   bool imp(const OvixAdInfo::Values& ad, bool impressions, bool viewable,
            const std::function<void()>& callback);
   void update() {}

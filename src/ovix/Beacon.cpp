@@ -20,7 +20,13 @@ void fetch(const std::string& url, const std::string& userAgent,
     finished(BeaconOutcome{std::nullopt, parsed.error()});
     return;
   }
-  net::Request request(std::move(*parsed));
+  fetch(std::move(*parsed), userAgent, std::move(beforeSending), std::move(finished),
+        std::move(queue));
+}
+
+void fetch(net::Url url, const std::string& userAgent, std::function<bool()> beforeSending,
+           Finished finished, std::shared_ptr<dispatch::Queue> queue) {
+  net::Request request(std::move(url));
   request.setValue(userAgent, "User-Agent");
 
   net::Configuration configuration;

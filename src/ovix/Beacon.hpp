@@ -6,6 +6,7 @@
 
 #include "ovix/OvixEventListener.hpp"
 #include "ovix/platform/Dispatch.hpp"
+#include "platform/net/Url.hpp"
 
 // One impression beacon on the wire, and its report.
 namespace ovix::beacon {
@@ -16,8 +17,11 @@ using Finished = std::function<void(BeaconOutcome)>;
 // Sends a GET of `url` with `userAgent` on a session of its own, within the
 // beacon limits, logging the answer or the failure; `beforeSending` (may be
 // empty) is the configuration's hook of that name. `finished` runs once, on
-// `queue` (see net::fetch for null); for a URL that does not parse, at
-// once on the calling thread, with kBadURL. Any thread.
+// `queue` (see net::fetch for null). Any thread.
+void fetch(net::Url url, const std::string& userAgent, std::function<bool()> beforeSending,
+           Finished finished, std::shared_ptr<dispatch::Queue> queue = nullptr);
+// The same for a URL as text; one that does not parse finishes at once, on
+// the calling thread, with kBadURL.
 void fetch(const std::string& url, const std::string& userAgent,
            std::function<bool()> beforeSending, Finished finished,
            std::shared_ptr<dispatch::Queue> queue = nullptr);

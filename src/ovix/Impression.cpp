@@ -27,7 +27,7 @@ void send(net::Url url, const std::string& userAgent, std::string_view uuid,
     beacons->send(std::string(uuid), std::move(sent), userAgent, std::move(finished));
     return;
   }
-  beacon::fetch(sent, userAgent, nullptr, std::move(finished));
+  beacon::fetch(std::move(url), userAgent, nullptr, std::move(finished));
 }
 
 }  // namespace
@@ -42,39 +42,29 @@ void Impression::imp(const std::shared_ptr<OvixAdInfo>& ad) {
   ULog("imp(by:)", "START");
   if (!ad) return;
   OvixManager::shared().ovixAds()->appendImpressed(std::string(ad->values()->uuid));
-  schedule(ad, true);
+  schedule(ad, true, true);
 }
 
 void Impression::impRecorded(const std::shared_ptr<OvixAdInfo>& ad, bool viewable) {
   ULog("imp(by:)", "START");
-  schedule(ad, viewable);
+  schedule(ad, true, viewable);
 }
 
 void Impression::viewRecorded(const std::shared_ptr<OvixAdInfo>& ad) {
   ULog("imp(by:)", "VIEWABLE");
-  auto values = ad->values();
-  events::post(OvixManager::shared(),
-               [uuid = std::string(values->uuid)](OvixEventListener& listener) {
-                 listener.viewableImpressionRecorded(uuid);
-               });
-  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values)] {
-    self->imp(*values, false, true, [self] { self->update(); });
-  });
+  schedule(ad, false, true);
 }
 
-void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad, bool viewable) {
+void Impression::schedule(const std::shared_ptr<OvixAdInfo>& ad, bool impressions, bool viewable) {
   auto values = ad->values();
-  events::post(OvixManager::shared(),
-               [uuid = std::string(values->uuid)](OvixEventListener& listener) {
-                 listener.impressionRecorded(uuid);
-               });
-  dispatch::globalQueue().async([self = shared_from_this(), values = std::move(values), viewable] {
-    self->imp(*values, true, viewable, [self] { self->update(); });
+  events::post(OvixManager::shared(), [uuid = std::string(values->uuid),
+                                       impressions](OvixEventListener& listener) {
+    impressions ? listener.impressionRecorded(uuid) : listener.viewableImpressionRecorded(uuid);
   });
-}
-
-bool Impression::imp(const OvixAdInfo::Values& ad, const std::function<void()>& callback) {
-  return imp(ad, true, true, callback);
+  dispatch::globalQueue().async(
+      [self = shared_from_this(), values = std::move(values), impressions, viewable] {
+        self->imp(*values, impressions, viewable, [self] { self->update(); });
+      });
 }
 
 bool Impression::imp(const OvixAdInfo::Values& ad, bool impressions, bool viewable,
