@@ -1,6 +1,7 @@
 #include "ovix/model/OvixAds.hpp"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "ovix/model/AdValues.hpp"
 
@@ -8,12 +9,32 @@ namespace ovix {
 
 OvixAds::OvixAds(LeaveHandler onLeave) : onLeave_(std::move(onLeave)) {}
 
+template <class Body>
+auto OvixAds::expiringThen(Body body) {
+  std::vector<std::string> left;
+  using Result = decltype(body(left));
+  if constexpr (std::is_void_v<Result>) {
+    {
+      std::lock_guard lock(mutex_);
+      expire(left);
+      body(left);
+    }
+    report(std::move(left));
+  } else {
+    Result result;
+    {
+      std::lock_guard lock(mutex_);
+      expire(left);
+      result = body(left);
+    }
+    report(std::move(left));
+    return result;
+  }
+}
+
 void OvixAds::add(const std::optional<List>& list, clock::TimePoint arrived) {
   if (!list || list->empty()) return;
-  std::vector<std::string> left;
-  {
-    std::lock_guard lock(mutex_);
-    expire(left);
+  expiringThen([&](std::vector<std::string>& left) {
     arrived = std::max(arrived, lastArrived_);
     lastArrived_ = arrived;
     if (!loaded_) {
@@ -39,8 +60,7 @@ void OvixAds::add(const std::optional<List>& list, clock::TimePoint arrived) {
         if (record) store(record, record->values(), false, arrived, left);
       }
     }
-  }
-  report(std::move(left));
+  });
 }
 
 void OvixAds::store(Record record, std::shared_ptr<const OvixAdInfo::Values> values, bool queueCopy,
@@ -83,27 +103,22 @@ OvixAds::Slot& OvixAds::slot(std::string_view infeedId) {
 }
 
 OvixAds::Record OvixAds::hasNextAd(const std::string& infeedId) {
-  std::vector<std::string> left;
-  Record next;
-  {
-    std::lock_guard lock(mutex_);
-    expire(left);
+  return expiringThen([&](std::vector<std::string>&) {
+    Record next;
     const auto found = slots_.find(infeedId);
-    if (found != slots_.end()) {
-      Slot& slot = found->second;
-      if (slot.refillNext < slot.refillEnd) {
-        next = stored_[slot.stored[slot.refillNext++]].record->copy();
-      } else if (!slot.queued.empty()) {
-        Queued& front = slot.queued.front();
-        const Record& record = stored_[front.index].record;
-        next = front.made ? std::move(front.made) : front.copy ? record->copy() : record;
-        slot.queued.pop_front();
-      }
-      if (slot.refillNext == slot.refillEnd && slot.queued.empty()) restore(slot);
+    if (found == slots_.end()) return next;
+    Slot& slot = found->second;
+    if (slot.refillNext < slot.refillEnd) {
+      next = stored_[slot.stored[slot.refillNext++]].record->copy();
+    } else if (!slot.queued.empty()) {
+      Queued& front = slot.queued.front();
+      const Record& record = stored_[front.index].record;
+      next = front.made ? std::move(front.made) : front.copy ? record->copy() : record;
+      slot.queued.pop_front();
     }
-  }
-  report(std::move(left));
-  return next;
+    if (slot.refillNext == slot.refillEnd && slot.queued.empty()) restore(slot);
+    return next;
+  });
 }
 
 void OvixAds::restore(Slot& slot) {
@@ -221,49 +236,31 @@ void OvixAds::clear() {
 }
 
 OvixAds::Record OvixAds::claimImpression(const std::string& uuid, bool viewed) {
-  std::vector<std::string> left;
-  Record claimed;
-  {
-    std::lock_guard lock(mutex_);
-    expire(left);
+  return expiringThen([&](std::vector<std::string>&) {
     UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
-    if (entry && entry->claimed == 0 && (appended_.empty() || !appended_.contains(uuid))) {
-      entry->claimed = ++impressions_;
-      entry->viewed = viewed;
-      claimed = stored_[entry->first].record;
+    if (!entry || entry->claimed != 0 || (!appended_.empty() && appended_.contains(uuid))) {
+      return Record();
     }
-  }
-  report(std::move(left));
-  return claimed;
+    entry->claimed = ++impressions_;
+    entry->viewed = viewed;
+    return stored_[entry->first].record;
+  });
 }
 
 bool OvixAds::awaitsViewable(const std::string& uuid) {
-  std::vector<std::string> left;
-  bool awaits = false;
-  {
-    std::lock_guard lock(mutex_);
-    expire(left);
+  return expiringThen([&](std::vector<std::string>&) {
     const UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
-    awaits = entry && entry->claimed != 0 && !entry->viewed;
-  }
-  report(std::move(left));
-  return awaits;
+    return entry && entry->claimed != 0 && !entry->viewed;
+  });
 }
 
 OvixAds::Record OvixAds::claimViewable(const std::string& uuid) {
-  std::vector<std::string> left;
-  Record claimed;
-  {
-    std::lock_guard lock(mutex_);
-    expire(left);
+  return expiringThen([&](std::vector<std::string>&) {
     UuidIndex::Entry* entry = loaded_ ? byUuid_.find(uuid) : nullptr;
-    if (entry && entry->claimed != 0 && !entry->viewed) {
-      entry->viewed = true;
-      claimed = stored_[entry->first].record;
-    }
-  }
-  report(std::move(left));
-  return claimed;
+    if (!entry || entry->claimed == 0 || entry->viewed) return Record();
+    entry->viewed = true;
+    return stored_[entry->first].record;
+  });
 }
 
 void OvixAds::appendImpressed(std::string uuid) {
@@ -272,13 +269,10 @@ void OvixAds::appendImpressed(std::string uuid) {
 }
 
 void OvixAds::setTimeToLive(clock::Duration timeToLive) {
-  std::vector<std::string> left;
-  {
-    std::lock_guard lock(mutex_);
+  expiringThen([&](std::vector<std::string>& left) {
     timeToLive_ = std::max(timeToLive, clock::Duration::zero());
     expire(left);
-  }
-  report(std::move(left));
+  });
 }
 
 clock::Duration OvixAds::timeToLive() const {

@@ -143,6 +143,11 @@ class OvixAds {
     std::uint32_t index;
   };
 
+  // Runs `body(left)` whole under the lock, once the records past their
+  // lifetime have left, then reports all that left. Returns body's result.
+  template <class Body>
+  auto expiringThen(Body body);
+
   // All require mutex_.
   // Stores `record` under the slot and uuid of `values`, one snapshot of it
   // (the host may change the record meanwhile), and queues it, or a copy
