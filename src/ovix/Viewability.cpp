@@ -60,13 +60,14 @@ void Viewability::report(const std::shared_ptr<ui::View>& view, Rect visible) {
   const bool onScreen =
       measuring() && active_ && !view->isHidden() && meetsStandard(view->frame().size, visible);
   std::string uuid = onScreen ? identifier(*view) : std::string();
-  if (uuid.empty() || !OvixManager::shared().ovixAds()->awaitsViewable(uuid)) {
-    if (clock) stop(*view);
-    return;
-  }
-  if (clock && clock->uuid == uuid && continues(*clock, *view)) {
+  if (!uuid.empty() && clock && clock->uuid == uuid && continues(*clock, *view)) {
+    // A running clock asks the inventory only when it completes.
     clock->visible = visible;
     finish(*view, clock);
+    return;
+  }
+  if (uuid.empty() || !OvixManager::shared().ovixAds()->awaitsViewable(uuid)) {
+    if (clock) stop(*view);
     return;
   }
   clock = std::make_shared<Clock>(Clock{std::move(uuid), visible, clock::now(), view->timesHidden(),
